@@ -7,10 +7,11 @@ PACKAGES=(
   g++ cmake pkg-config make
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev
-  libssl3 openssl
+  libssl3 libssl-dev openssl
   libmdb3 mdbtools-dev mdbtools
   libsqlite3-dev sqlite3
   qt6-base-dev
+  unzip curl xvfb time
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,0 +1,252 @@
+#include "host/HostCommandLine.h"
+
+#include <cstdio>
+#include <optional>
+
+#include "host/CallbookFile.h"
+#include "host/HostCore.h"
+#include "host/ModuleLoader.h"
+#include "platform/Kernel.h"
+#include "platform/OleAuto.h"
+
+namespace {
+
+struct TOptions {
+  UString DataDir;
+  UString Module;
+  std::optional<std::int32_t> Version;
+  std::vector<std::string> Withheld;
+  std::vector<THostFault> Faults;
+  std::vector<std::string> Words;  // the command and its arguments
+};
+
+struct EUsage {
+  std::string Text;
+};
+
+TOptions ParseOptions(const std::vector<std::string>& args) {
+  TOptions o;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw EUsage{"option " + a + " needs a value"};
+      return args[++i];
+    };
+    if (a == "--data") {
+      o.DataDir = U(value());
+    } else if (a == "--module") {
+      o.Module = U(value());
+    } else if (a == "--host-version") {
+      const std::string& v = value();
+      auto n = TryStrToInt(U(v));
+      if (!n) throw EUsage{"--host-version takes a whole number, not \"" + v + "\""};
+      o.Version = *n;
+    } else if (a == "--withhold") {
+      const std::string& v = value();
+      if (!THostFaults::IsInterfaceName(v))
+        throw EUsage{"--withhold takes IHostKernel, IHostServer, IApplicationWindows, IMenuManager or IHostIcons, not \"" +
+                     v + "\""};
+      o.Withheld.push_back(v);
+    } else if (a == "--fail") {
+      const std::string& v = value();
+      try {
+        o.Faults.push_back(THostFaults::ParseFault(v));
+      } catch (const Exception& e) {
+        throw EUsage{e.what()};
+      }
+    } else if (a == "-h" || a == "--help") {
+      o.Words = {"help"};
+      return o;
+    } else if (a.rfind("--", 0) == 0) {
+      throw EUsage{"unknown option " + a};
+    } else {
+      o.Words.push_back(a);
+    }
+  }
+  return o;
+}
+
+std::string Hex(HRESULT hr) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%08X", static_cast<unsigned>(hr));
+  return buf;
+}
+
+std::string Describe(const TCallError& e) {
+  std::string s = "HRESULT " + Hex(e.Code);
+  if (!e.Source.empty()) s += ", source " + UStringToUtf8(e.Source);
+  if (!e.Description.empty()) s += ": " + UStringToUtf8(e.Description);
+  return s;
+}
+
+UString DefaultModule() { return ExtractFilePath(GetModuleFileName()) + u"UpdZorvik.ext"; }
+
+// The host with its switches applied.
+std::unique_ptr<THostCore> MakeHost(const TOptions& o, std::ostream& err) {
+  auto core = std::make_unique<THostCore>(o.DataDir.empty() ? DefaultDataDir() : o.DataDir);
+  if (o.Version) core->Faults.Version = *o.Version;
+  for (const auto& w : o.Withheld) core->Faults.Withhold(w);
+  for (const auto& f : o.Faults) core->Faults.FailCall(f);
+  core->Kernel.MessageHook = [&err](const UString& text, const UString& caption) {
+    err << "[" << UStringToUtf8(caption) << "] " << UStringToUtf8(text) << "\n";
+  };
+  return core;
+}
+
+// Loads and starts the module; on failure reports why and returns null.
+std::unique_ptr<TModuleLoader> StartModule(THostCore& core, const TOptions& o, std::ostream& err) {
+  auto loader = std::make_unique<TModuleLoader>(o.Module.empty() ? DefaultModule() : o.Module);
+  HRESULT hr = loader->Start(&core);
+  if (Failed(hr)) {
+    err << "zorvik-host: the module " << UStringToUtf8(loader->Path()) << " refused to start: " << Describe(TakeCallError(hr))
+        << "\n";
+    return nullptr;
+  }
+  return loader;
+}
+
+std::string Text(HRESULT hr, BStr& s) { return Succeeded(hr) ? UStringToUtf8(s.Text()) : "(" + Hex(hr) + ")"; }
+
+int CmdPlugins(const TOptions& o, std::ostream& out, std::ostream& err) {
+  auto core = MakeHost(o, err);
+  auto loader = StartModule(*core, o, err);
+  if (!loader) return kExitFailed;
+  IPlugin* p = loader->Plugin();
+  GUID id{};
+  BStr s;
+  std::int32_t category = 0;
+  out << "Module:   " << UStringToUtf8(loader->Path()) << "\n";
+  HRESULT hr = p->GetID(&id);
+  out << "ID:       " << (Succeeded(hr) ? GUIDToString(id) : "(" + Hex(hr) + ")") << "\n";
+  hr = p->GetName(s.Put());
+  out << "Name:     " << Text(hr, s) << "\n";
+  hr = p->GetVersionText(s.Put());
+  out << "Version:  " << Text(hr, s) << "\n";
+  hr = p->GetCategory(&category);
+  out << "Category: " << (Succeeded(hr) ? std::to_string(category) : "(" + Hex(hr) + ")") << "\n";
+  hr = p->GetNotice(s.Put());
+  out << "Notice:   " << Text(hr, s) << "\n";
+  hr = p->GetHomePage(s.Put());
+  out << "Homepage: " << Text(hr, s) << "\n";
+  hr = p->GetEmail(s.Put());
+  out << "E-mail:   " << Text(hr, s) << "\n";
+  out << "Menu items: " << core->Menus.Items().size() << "\n";
+  for (const auto& item : core->Menus.Items()) {
+    out << "  Caption: " << UStringToUtf8(item->Caption()) << "\n";
+    out << "  Hint:    " << UStringToUtf8(item->Hint()) << "\n";
+  }
+  HRESULT unload = loader->Unload(true);
+  if (Failed(unload)) {
+    err << "zorvik-host: unloading failed: " << Describe(TakeCallError(unload)) << "\n";
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
+int CmdClick(const TOptions& o, std::ostream& out, std::ostream& err) {
+  auto core = MakeHost(o, err);
+  auto loader = StartModule(*core, o, err);
+  if (!loader) return kExitFailed;
+  int rc = kExitOk;
+  // A copy: a click may change the menu.
+  auto items = core->Menus.Items();
+  if (items.empty()) {
+    err << "zorvik-host: the module added no menu item\n";
+    rc = kExitFailed;
+  }
+  for (const auto& item : items) {
+    TCallError e = item->Click();
+    out << "Click \"" << UStringToUtf8(item->Caption()) << "\": ";
+    if (Failed(e.Code)) {
+      out << Describe(e) << "\n";
+      rc = kExitFailed;
+    } else {
+      out << "HRESULT " << Hex(e.Code) << "\n";
+    }
+  }
+  loader->Unload(true);
+  return rc;
+}
+
+int CmdCallbook(const TOptions& o, std::ostream& out, std::ostream& err) {
+  const auto& w = o.Words;
+  if (w.size() < 2) throw EUsage{"callbook needs import FILE, export or show CALL"};
+  const std::string& sub = w[1];
+  if (sub == "import" && w.size() != 3) throw EUsage{"callbook import takes one FILE"};
+  if (sub == "export" && w.size() != 2) throw EUsage{"callbook export takes no arguments"};
+  if (sub == "show" && w.size() != 3) throw EUsage{"callbook show takes one CALL"};
+  if (sub != "import" && sub != "export" && sub != "show") throw EUsage{"unknown callbook command " + sub};
+
+  auto core = MakeHost(o, err);
+  TCallbookDb& db = core->Server.Db();
+  if (sub == "import") {
+    ImportCallbookFile(db, U(w[2]));
+    auto all = db.Select({});
+    err << "zorvik-host: imported " << UStringToUtf8(U(w[2])) << "; the callbook holds " << all->Count() << " rows\n";
+    return kExitOk;
+  }
+  TJetSelect select;
+  select.OrderByCall = true;
+  if (sub == "show") select.Call = U(w[2]);
+  auto cursor = db.Select(select);
+  if (sub == "show" && cursor->Eof()) {
+    err << "zorvik-host: no callbook entry for " << w[2] << "\n";
+    return kExitFailed;
+  }
+  ExportCallbookTsv(*cursor, out);
+  return kExitOk;
+}
+
+}  // namespace
+
+const char* HostUsage() {
+  return "Usage: zorvik-host [options] COMMAND\n"
+         "\n"
+         "Commands:\n"
+         "  plugins                 load the module and list its identity and menu items\n"
+         "  click                   load the module, click each of its menu items, print the result\n"
+         "  callbook import FILE    append the rows of a TSV or CSV file (header line names the columns)\n"
+         "  callbook export         print the callbook as TSV\n"
+         "  callbook show CALL      print the rows of one callsign as TSV\n"
+         "  help                    print this text\n"
+         "\n"
+         "Options:\n"
+         "  --data DIR              data folder (default ~/.local/share/zorvik-host): callbook.db,\n"
+         "                          zorvik-host.ini, zorvik-host.log, Download/\n"
+         "  --module PATH           the module to load (default UpdZorvik.ext next to the program)\n"
+         "  --host-version N        the version the host reports (default 104019)\n"
+         "  --withhold INTERFACE    do not offer IHostKernel, IHostServer, IApplicationWindows,\n"
+         "                          IMenuManager or IHostIcons (repeatable)\n"
+         "  --fail METHOD:N:CODE[:DESCRIPTION]\n"
+         "                          make the Nth call (0: every call) of a host method fail with CODE\n"
+         "\n"
+         "Results go to standard output; errors, messages and the log echo to standard error.\n"
+         "Exit codes: 0 success, 1 failure, 2 wrong command line.\n";
+}
+
+int RunHostCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  try {
+    TOptions o = ParseOptions(args);
+    if (o.Words.empty()) throw EUsage{"no command given"};
+    const std::string& cmd = o.Words[0];
+    if (cmd == "help") {
+      out << HostUsage();
+      return kExitOk;
+    }
+    if (cmd == "plugins" || cmd == "click") {
+      if (o.Words.size() != 1) throw EUsage{cmd + " takes no arguments"};
+      return cmd == "plugins" ? CmdPlugins(o, out, err) : CmdClick(o, out, err);
+    }
+    if (cmd == "callbook") return CmdCallbook(o, out, err);
+    throw EUsage{"unknown command " + cmd};
+  } catch (const EUsage& u) {
+    err << "zorvik-host: " << u.Text << "\n\n" << HostUsage();
+    return kExitUsage;
+  } catch (const Exception& e) {
+    err << "zorvik-host: " << e.what() << "\n";
+    return kExitFailed;
+  } catch (const std::exception& e) {
+    err << "zorvik-host: " << e.what() << "\n";
+    return kExitFailed;
+  }
+}

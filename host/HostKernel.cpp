@@ -1,0 +1,81 @@
+#include "host/HostKernel.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "platform/Kernel.h"
+#include "platform/OleAuto.h"
+
+namespace {
+UString Key(UStringView name) { return UpperCaseAscii(name); }
+
+std::string Timestamp() {
+  auto now = std::chrono::system_clock::now();
+  std::time_t t = std::chrono::system_clock::to_time_t(now);
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[80];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
+                tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
+  return buf;
+}
+}  // namespace
+
+THostKernel::THostKernel(THostFaults& faults, IUnknown& identity, UStringView dataDir)
+    : THostPart(faults, identity) {
+  UString dir = IncludeTrailingPathDelimiter(dataDir);
+  FLogPath = dir + u"zorvik-host.log";
+  FIniPath = dir + u"zorvik-host.ini";
+  FDownloadDir = dir + u"Download" + UString(1, PathDelim);
+  if (!ForceDirectories(FDownloadDir)) throw EFCreateError(u"Cannot create the download folder " + FDownloadDir);
+  FLog.reset(std::fopen(NativePath(FLogPath).c_str(), "a"));
+  if (!FLog) throw EFOpenError(u"Cannot open the log file " + FLogPath + u": " + OSErrorText(errno));
+  MessageHook = [](const UString& text, const UString& caption) {
+    std::fprintf(stderr, "[%s] %s\n", UStringToUtf8(caption).c_str(), UStringToUtf8(text).c_str());
+  };
+}
+
+void THostKernel::Log(UStringView text) {
+  std::string line = Timestamp() + "  " + UStringToUtf8(text) + "\n";
+  std::fputs(line.c_str(), FLog.get());
+  std::fflush(FLog.get());
+  if (EchoLog) std::fputs(line.c_str(), stderr);
+}
+
+UString THostKernel::Value(UStringView name) const {
+  UString key = Key(name);
+  if (key == u"APP_INI") return FIniPath;
+  if (key == u"DOWNLOAD") return FDownloadDir;
+  auto it = FValues.find(key);
+  return it == FValues.end() ? UString() : it->second;
+}
+
+HRESULT THostKernel::AddToLog(BSTR text) {
+  return Call("AddToLog", [&] { Log(BSTRText(text)); });
+}
+
+HRESULT THostKernel::ReportMessage(BSTR text, BSTR caption) {
+  return Call("ReportMessage", [&] {
+    Messages.emplace_back(BSTRText(caption), BSTRText(text));
+    if (MessageHook) MessageHook(BSTRText(text), BSTRText(caption));
+  });
+}
+
+HRESULT THostKernel::SetValue(BSTR name, BSTR value) {
+  return Call("SetValue", [&] {
+    UString key = Key(BSTRText(name));
+    if (key.empty()) throw EHostError(E_INVALIDARG, u"A named value needs a name.");
+    if (key == u"APP_INI" || key == u"DOWNLOAD")
+      throw EHostError(E_ACCESSDENIED, u"The host's value " + key + u" cannot be changed.");
+    FValues[key] = BSTRText(value);
+  });
+}
+
+HRESULT THostKernel::GetValue(BSTR name, BSTR* value) {
+  return Call("GetValue", [&] {
+    BSTR& out = Out(value);
+    out = nullptr;
+    out = AllocBSTR(Value(BSTRText(name)));
+  });
+}

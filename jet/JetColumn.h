@@ -1,0 +1,41 @@
+// One column of a loaded query result, stored compactly: all values of the column in
+// one UTF-16 arena with 32-bit offsets, and a bitmap of the NULL rows.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/UStrings.h"
+
+class TJetColumn {
+ public:
+  TJetColumn(UString name, int dataType) : FName(std::move(name)), FDataType(dataType) {}
+
+  const UString& Name() const { return FName; }
+  // libmdb's type code of the column (text 0x0A, memo 0x0C, ...).
+  int DataType() const { return FDataType; }
+  std::uint32_t RowCount() const { return std::uint32_t(FEnds.size()); }
+
+  bool IsNull(std::uint32_t row) const { return (FNulls[row >> 6] >> (row & 63)) & 1; }
+  // The row's text; empty for NULL.
+  UStringView Text(std::uint32_t row) const {
+    const std::uint32_t begin = row ? FEnds[row - 1] : 0;
+    return UStringView(FArena.data() + begin, FEnds[row] - begin);
+  }
+
+  // Building, row by row: append the value's code units to Arena(), then end the row.
+  std::vector<char16_t>& Arena() { return FArena; }
+  // Ends the row whose text was appended; raises EDatabaseError when the column's text
+  // outgrows 32-bit offsets.
+  void EndRow(bool isNull);
+  void Reserve(std::uint32_t rows, std::size_t units);
+  // Returns unused capacity once loading is done.
+  void Shrink();
+
+ private:
+  UString FName;
+  int FDataType;
+  std::vector<char16_t> FArena;
+  std::vector<std::uint32_t> FEnds;  // end offset of each row's text
+  std::vector<std::uint64_t> FNulls;
+};

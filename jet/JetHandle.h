@@ -1,0 +1,25 @@
+// The libmdb state behind an open TJetConnection. Only the layer's own sources include
+// this header, so libmdb's and glib's declarations stay out of everyone else's.
+#pragma once
+
+#include <mdbtools.h>
+
+#include <memory>
+
+#include "jet/JetConnection.h"
+
+struct MdbHandleCloser {
+  void operator()(MdbHandle* mdb) const noexcept { mdb_close(mdb); }
+};
+struct MdbTableDefFreer {
+  void operator()(MdbTableDef* table) const noexcept { mdb_free_tabledef(table); }
+};
+using MdbHandlePtr = std::unique_ptr<MdbHandle, MdbHandleCloser>;
+using MdbTableDefPtr = std::unique_ptr<MdbTableDef, MdbTableDefFreer>;
+
+struct TJetConnection::THandle {
+  MdbHandlePtr Mdb;
+  int Version = 0;          // 3 or 4
+  unsigned PageSize = 0;    // 2048 or 4096
+  std::uint64_t FileSize = 0;
+};

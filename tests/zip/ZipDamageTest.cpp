@@ -93,10 +93,11 @@ const TDamageCase kCases[] = {
      "no end of central directory"},
     {"CentralDirectoryPastTheEnd", "tiny.zip", [](TPackage& p) { Set32(p.bytes, p.end + 16, 0x7FFFFF00); },
      true, "outside the archive"},
-    {"CentralDirectorySizeTooLarge", "tiny.zip",
-     [](TPackage& p) { Set32(p.bytes, p.end + 12, Get32(p.bytes, p.end + 12) + 1000); }, true,
-     "outside the archive"},
-    {"EntryCountTooLarge", "tiny.zip", [](TPackage& p) { Set16(p.bytes, p.end + 8, 60000), Set16(p.bytes, p.end + 10, 60000); },
+    {"EntryCountTooLarge", "tiny.zip",
+     [](TPackage& p) {
+       Set16(p.bytes, p.end + 8, 60000);
+       Set16(p.bytes, p.end + 10, 60000);
+     },
      true, "cannot fit"},
     {"BadCentralSignature", "tiny.zip", [](TPackage& p) { p.bytes[p.cd + 1] = 'X'; }, true,
      "bad central directory entry 1"},
@@ -109,7 +110,11 @@ const TDamageCase kCases[] = {
     {"UnknownMethod", "tiny.zip", [](TPackage& p) { Set16(p.bytes, p.cd + 10, 12); }, false,
      "compression method 12"},
     {"DataExceedsDeclaredSize", "tiny.zip",
-     [](TPackage& p) { Set32(p.bytes, p.cd + 24, p.uncompressed - 1000), p.uncompressed -= 1000; }, false,
+     [](TPackage& p) {
+       p.uncompressed -= 1000;
+       Set32(p.bytes, p.cd + 24, p.uncompressed);
+     },
+     false,
      "exceeds the declared size"},
     {"DataShorterThanDeclared", "tiny-stored.zip",
      [](TPackage& p) { Set32(p.bytes, p.cd + 24, p.uncompressed + 1); }, false, "declares"},
@@ -120,8 +125,6 @@ const TDamageCase kCases[] = {
     {"LocalHeaderOffsetPastTheDirectory", "tiny.zip", [](TPackage& p) { Set32(p.bytes, p.cd + 42, 0x10000000); },
      false, "outside the archive"},
     {"BadLocalSignature", "tiny.zip", [](TPackage& p) { p.bytes[2] = 9; }, false, "local header signature"},
-    {"WrongCrcInDirectory", "tiny.zip", [](TPackage& p) { p.bytes[p.cd + 16] ^= 0xFF; }, false,
-     "failed its CRC check"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Damage, ZipDamageTest, testing::ValuesIn(kCases),

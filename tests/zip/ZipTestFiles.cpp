@@ -40,17 +40,10 @@ TTempDir::~TTempDir() {
 
 namespace {
 
-void Put16(TBytes& b, std::uint32_t v) {
-  b.push_back(std::uint8_t(v));
-  b.push_back(std::uint8_t(v >> 8));
-}
-void Put32(TBytes& b, std::uint32_t v) {
-  Put16(b, v & 0xFFFF);
-  Put16(b, v >> 16);
-}
-void Put64(TBytes& b, std::uint64_t v) {
-  Put32(b, std::uint32_t(v));
-  Put32(b, std::uint32_t(v >> 32));
+// Appends little-endian fields, each given as {value, width in bytes}.
+void Put(TBytes& b, std::initializer_list<std::pair<std::uint64_t, int>> fields) {
+  for (auto [v, width] : fields)
+    for (int i = 0; i < width; ++i) b.push_back(std::uint8_t(v >> (8 * i)));
 }
 void PutBytes(TBytes& b, const void* p, std::size_t n) {
   auto* c = static_cast<const std::uint8_t*>(p);
@@ -83,74 +76,31 @@ TBytes BuildArchive(const std::vector<TTestMember>& members, const TTestArchiveO
     const std::uint16_t method = m.deflate ? 8 : 0;
     const std::uint64_t offset = file.size();
 
-    Put32(file, 0x04034B50);
-    Put16(file, 20);
-    Put16(file, m.flags);
-    Put16(file, method);
-    Put32(file, m.dosDateTime);
-    Put32(file, crc);
-    Put32(file, std::uint32_t(stored.size()));
-    Put32(file, std::uint32_t(m.data.size()));
-    Put16(file, std::uint16_t(m.rawName.size()));
-    Put16(file, 0);
+    Put(file, {{0x04034B50, 4}, {20, 2}, {m.flags, 2}, {method, 2}, {m.dosDateTime, 4}, {crc, 4},
+               {stored.size(), 4}, {m.data.size(), 4}, {m.rawName.size(), 2}, {0, 2}});
     PutBytes(file, m.rawName.data(), m.rawName.size());
     PutBytes(file, stored.data(), stored.size());
 
     TBytes extra;
-    if (options.zip64) {
-      Put16(extra, 0x0001);
-      Put16(extra, 24);
-      Put64(extra, m.data.size());
-      Put64(extra, stored.size());
-      Put64(extra, offset);
-    }
-    const std::uint32_t wide = options.zip64 ? 0xFFFFFFFF : 0;
-    Put32(cd, 0x02014B50);
-    Put16(cd, 45);
-    Put16(cd, 45);
-    Put16(cd, m.flags);
-    Put16(cd, method);
-    Put32(cd, m.dosDateTime);
-    Put32(cd, crc);
-    Put32(cd, options.zip64 ? wide : std::uint32_t(stored.size()));
-    Put32(cd, options.zip64 ? wide : std::uint32_t(m.data.size()));
-    Put16(cd, std::uint16_t(m.rawName.size()));
-    Put16(cd, std::uint16_t(extra.size()));
-    Put16(cd, 0);
-    Put16(cd, 0);
-    Put16(cd, 0);
-    Put32(cd, 0);
-    Put32(cd, options.zip64 ? wide : std::uint32_t(offset));
+    if (options.zip64) Put(extra, {{0x0001, 2}, {24, 2}, {m.data.size(), 8}, {stored.size(), 8}, {offset, 8}});
+    const std::uint64_t wide = 0xFFFFFFFF;
+    Put(cd, {{0x02014B50, 4}, {45, 2}, {45, 2}, {m.flags, 2}, {method, 2}, {m.dosDateTime, 4}, {crc, 4},
+             {options.zip64 ? wide : stored.size(), 4}, {options.zip64 ? wide : m.data.size(), 4},
+             {m.rawName.size(), 2}, {extra.size(), 2}, {0, 2}, {0, 2}, {0, 2}, {0, 4},
+             {options.zip64 ? wide : offset, 4}});
     PutBytes(cd, m.rawName.data(), m.rawName.size());
     PutBytes(cd, extra.data(), extra.size());
   }
   const std::uint64_t cdOffset = file.size();
   PutBytes(file, cd.data(), cd.size());
-  if (options.zip64) {
-    const std::uint64_t zip64End = file.size();
-    Put32(file, 0x06064B50);
-    Put64(file, 44);
-    Put16(file, 45);
-    Put16(file, 45);
-    Put32(file, 0);
-    Put32(file, 0);
-    Put64(file, members.size());
-    Put64(file, members.size());
-    Put64(file, cd.size());
-    Put64(file, cdOffset);
-    Put32(file, 0x07064B50);
-    Put32(file, 0);
-    Put64(file, zip64End);
-    Put32(file, 1);
-  }
-  Put32(file, 0x06054B50);
-  Put16(file, 0);
-  Put16(file, 0);
-  Put16(file, options.zip64 ? 0xFFFF : std::uint16_t(members.size()));
-  Put16(file, options.zip64 ? 0xFFFF : std::uint16_t(members.size()));
-  Put32(file, options.zip64 ? 0xFFFFFFFF : std::uint32_t(cd.size()));
-  Put32(file, options.zip64 ? 0xFFFFFFFF : std::uint32_t(cdOffset));
-  Put16(file, std::uint16_t(options.comment.size()));
+  const std::uint64_t count = members.size(), zip64End = file.size();
+  if (options.zip64)
+    Put(file, {{0x06064B50, 4}, {44, 8}, {45, 2}, {45, 2}, {0, 4}, {0, 4}, {count, 8}, {count, 8},
+               {cd.size(), 8}, {cdOffset, 8},                                  // ZIP64 end record
+               {0x07064B50, 4}, {0, 4}, {zip64End, 8}, {1, 4}});             // its locator
+  const bool z = options.zip64;
+  Put(file, {{0x06054B50, 4}, {0, 2}, {0, 2}, {z ? 0xFFFF : count, 2}, {z ? 0xFFFF : count, 2},
+             {z ? 0xFFFFFFFF : cd.size(), 4}, {z ? 0xFFFFFFFF : cdOffset, 4}, {options.comment.size(), 2}});
   PutBytes(file, options.comment.data(), options.comment.size());
   return file;
 }

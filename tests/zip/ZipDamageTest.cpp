@@ -54,6 +54,8 @@ struct TDamageCase {
   const char* messagePart;   // the message holds this text
 };
 
+void PrintTo(const TDamageCase& c, std::ostream* os) { *os << c.name; }
+
 class ZipDamageTest : public testing::TestWithParam<TDamageCase> {};
 
 TEST_P(ZipDamageTest, DamagedCopyFailsWithAClearError) {

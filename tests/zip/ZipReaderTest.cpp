@@ -21,6 +21,8 @@ struct TPackageCase {
   std::uint32_t dosDateTime;  // 0 when any date will do
 };
 
+void PrintTo(const TPackageCase& c, std::ostream* os) { *os << c.file; }
+
 class ZipPackageTest : public testing::TestWithParam<TPackageCase> {};
 
 // Every layout of the shared packages yields the same database, byte for byte.

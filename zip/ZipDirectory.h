@@ -15,7 +15,7 @@ class TZipDirectory {
   // Reads the end of central directory record (also behind an archive comment), the
   // ZIP64 end records when a locator is present, and every central directory entry.
   // Raises EZipError with the reason when the archive is damaged or not a ZIP archive.
-  // The stream is only read; its position afterwards is unspecified.
+  // The stream is only read, and its position is left wherever the last read ended.
   explicit TZipDirectory(TStream& archive);
 
   const std::vector<TZipEntry>& Entries() const { return entries_; }

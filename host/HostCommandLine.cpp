@@ -95,7 +95,7 @@ std::unique_ptr<THostCore> MakeHost(const TOptions& o, std::ostream& err) {
 
 // Loads and starts the module; on failure reports why and returns null.
 std::unique_ptr<TModuleLoader> StartModule(THostCore& core, const TOptions& o, std::ostream& err) {
-  auto loader = std::make_unique<TModuleLoader>(o.Module.empty() ? DefaultModule() : o.Module);
+  auto loader = std::make_unique<TModuleLoader>(o.Module.empty() ? DefaultModule() : o.Module, &core.Menus);
   HRESULT hr = loader->Start(&core);
   if (Failed(hr)) {
     err << "zorvik-host: the module " << UStringToUtf8(loader->Path()) << " refused to start: " << Describe(TakeCallError(hr))

@@ -62,3 +62,8 @@ void THostMenuItem::MarkDeleted() {
   FDeleted = true;
   FReceiver = nullptr;
 }
+
+void THostMenuItem::Abandon() {
+  FDeleted = true;
+  FReceiver.Detach();
+}

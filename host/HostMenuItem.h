@@ -35,6 +35,8 @@ class THostMenuItem final : public TInterfacedObject, public IMenuItem {
   TCallError Click();
   // Taken out of the menu: the receiver is let go and never called again.
   void MarkDeleted();
+  // Like MarkDeleted, but lets go of the receiver without calling it: its module is gone.
+  void Abandon();
 
   const UString& Caption() const { return FCaption; }
   const UString& Hint() const { return FHint; }

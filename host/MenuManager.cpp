@@ -32,3 +32,8 @@ HRESULT TMenuManager::DeleteMenuItem(IMenuItem** item) {
     throw EHostError(E_INVALIDARG, u"The menu does not hold that item.");
   });
 }
+
+void TMenuManager::AbandonItems() {
+  for (auto& item : FItems) item->Abandon();
+  FItems.clear();
+}

@@ -19,6 +19,10 @@ class TMenuManager final : public THostPart<IMenuManager> {
 
   // The listed items, oldest first.
   const std::vector<ComPtr<THostMenuItem>>& Items() const { return FItems; }
+  // Drops the receivers of every listed item without calling them and takes the items
+  // out of the menu. The host does this after a module has ended and before it is
+  // unloaded, for items the module failed to delete: their receivers' code is going away.
+  void AbandonItems();
   // Items deleted so far.
   int Deletions() const { return FDeletions; }
 

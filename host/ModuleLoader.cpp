@@ -1,9 +1,10 @@
 #include "host/ModuleLoader.h"
 
 #include "host/HostFaults.h"
+#include "host/MenuManager.h"
 #include "platform/Kernel.h"
 
-TModuleLoader::TModuleLoader(UStringView path) : FPath(ExpandFileName(path)) {
+TModuleLoader::TModuleLoader(UStringView path, TMenuManager* menus) : FPath(ExpandFileName(path)), FMenus(menus) {
   std::string native = NativePath(FPath), error;
   FLib = TDynLib::TryLoad({native.c_str()}, &error);
   if (!FLib) throw EHostError(E_FAIL, u"Cannot load the module " + FPath + u": " + U(error));
@@ -42,6 +43,7 @@ HRESULT TModuleLoader::Unload(bool notifyDestroy) {
   if (FPlugin && notifyDestroy) result = NotifyDestroy();
   FPlugin = nullptr;
   HRESULT done = FDone();
+  if (FMenus) FMenus->AbandonItems();
   if (Succeeded(result)) result = done;
   FLib.reset();
   FEntry = nullptr;

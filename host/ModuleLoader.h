@@ -18,7 +18,9 @@ class TModuleLoader {
  public:
   // Loads the library and finds both entry points. Raises EHostError naming the file and
   // what is missing.
-  explicit TModuleLoader(UStringView path);
+  // menus, when given, is the menu of the host the module runs in: items the plug-in
+  // leaves in it are abandoned before the module's code is unloaded.
+  explicit TModuleLoader(UStringView path, class TMenuManager* menus = nullptr);
   // Unloads with NotifyDestroy first; failures are dropped here.
   ~TModuleLoader();
   TModuleLoader(const TModuleLoader&) = delete;
@@ -43,6 +45,7 @@ class TModuleLoader {
 
  private:
   UString FPath;
+  TMenuManager* FMenus;
   std::unique_ptr<TDynLib> FLib;
   TPluginEntryProc FEntry = nullptr;
   TPluginDoneProc FDone = nullptr;

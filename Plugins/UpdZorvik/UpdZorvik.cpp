@@ -3,6 +3,8 @@
 #include "Plugins/UpdZorvik/ApplicationHandle.h"
 #include "platform/InterfacedObject.h"
 
+#include <vector>
+
 namespace {
 
 constexpr char16_t kVersionText[] = u"1.04.019 (1905)";
@@ -16,6 +18,13 @@ void PutString(BSTR* out, UStringView text) {
   if (!out) throw EInvalidPointer(u"Invalid pointer operation");
   *out = nullptr;
   *out = AllocBSTR(text);
+}
+
+// Menu items whose deletion the host refused. The host may still call them, so they live
+// until the module is unloaded, after the host has let go of them.
+std::vector<std::unique_ptr<TPluginMenuItem>>& KeptMenuItems() {
+  static std::vector<std::unique_ptr<TPluginMenuItem>> kept;
+  return kept;
 }
 
 }  // namespace
@@ -76,24 +85,26 @@ bool TPlugin::GetInterface(REFIID iid, void** obj) {
 
 void TPlugin::Teardown() {
   std::unique_ptr<TPluginMenuItem> item = std::move(FMenuItem);
-  try {
-    if (item) item->DeleteHostItem();
-  } catch (...) {
-    // Every host reference still goes; the failure is reported afterwards.
-    item.reset();
+  auto releaseHost = [&] {
     SetApplicationHandle(0);
     FHostServer = nullptr;
     FHostKernel = nullptr;
     FApplicationWindows = nullptr;
     FCore = nullptr;
+  };
+  try {
+    if (item) item->DeleteHostItem();
+  } catch (...) {
+    // The host refused to delete its item and may still call it: the item object stays
+    // alive, without a handler, rather than leave the host a dangling receiver. Every
+    // host reference still goes; the failure is reported afterwards.
+    item->OnClick = nullptr;
+    KeptMenuItems().push_back(std::move(item));
+    releaseHost();
     throw;
   }
   item.reset();
-  SetApplicationHandle(0);
-  FHostServer = nullptr;
-  FHostKernel = nullptr;
-  FApplicationWindows = nullptr;
-  FCore = nullptr;
+  releaseHost();
 }
 
 HRESULT TPlugin::NotifyDestroy() {

@@ -1,0 +1,63 @@
+// Shared helpers of the host and module tests: a temporary data folder and a real host
+// built in it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "host/HostCore.h"
+#include "platform/OleAuto.h"
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TTempDir {
+ public:
+  TTempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "zorvik-host-test-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+  }
+  ~TTempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::filesystem::path& Path() const { return path_; }
+  UString U16() const { return U(path_.string()); }
+  std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+// A real host in a temporary data folder, its log kept off the terminal.
+struct THostFixture : ::testing::Test {
+  TTempDir dir;
+  std::unique_ptr<THostCore> host = MakeHost();
+
+  std::unique_ptr<THostCore> MakeHost() {
+    auto h = std::make_unique<THostCore>(dir.U16());
+    h->Kernel.EchoLog = false;
+    h->Kernel.MessageHook = nullptr;
+    return h;
+  }
+};
+
+// The thread's error information after a failed call, taken over.
+inline TCallError LastError(HRESULT hr) { return TakeCallError(hr); }

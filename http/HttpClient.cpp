@@ -1,23 +1,15 @@
 #include "http/HttpClient.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "http/HttpClientText.h"
 #include "platform/Locale.h"
 
+using namespace http_text;
+
 namespace {
-
-UString LeftOf(UStringView s, UStringView what) {
-  std::size_t p = s.find(what);
-  return UString(p == UStringView::npos ? s : s.substr(0, p));
-}
-
-UString RightOf(UStringView s, UStringView what) {
-  std::size_t p = s.find(what);
-  return UString(p == UStringView::npos ? s : s.substr(p + what.size()));
-}
-
-bool StartsWith(UStringView s, UStringView prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 std::string Base64(std::string_view in) {
   static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -42,59 +34,7 @@ std::string Base64(std::string_view in) {
   return out;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string Ansi(UStringView s) { return UStringToAnsi(s); }
-
-std::string Upper(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-  return r;
-}
-
-std::string_view TrimBytes(std::string_view s) {
-  while (!s.empty() && std::uint8_t(s.front()) <= ' ') s.remove_prefix(1);
-  while (!s.empty() && std::uint8_t(s.back()) <= ' ') s.remove_suffix(1);
-  return s;
-}
-
-// A decimal length: -1 when the text is not a plain decimal number, -2 when it is one but
-// beyond MaxBodySize.
-std::int64_t ParseLength(std::string_view s) {
-  s = TrimBytes(s);
-  if (s.empty()) return -1;
-  std::int64_t v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') return -1;
-    v = v * 10 + (c - '0');
-    if (v > THTTPClient::MaxBodySize) return -2;
-  }
-  return v;
-}
-
-// Lengths beyond MaxBodySize come back as -2; text that is no hexadecimal number as -1.
-std::int64_t ParseChunkSize(std::string_view s) {
-  std::size_t blank = s.find(' ');
-  if (blank != std::string_view::npos) s = s.substr(0, blank);
-  std::size_t semi = s.find(';');
-  if (semi != std::string_view::npos) s = s.substr(0, semi);
-  s = TrimBytes(s);
-  if (s.empty()) return -1;
-  std::int64_t v = 0;
-  for (char c : s) {
-    int d = HexDigit(c);
-    if (d < 0) return -1;
-    v = v * 16 + d;
-    if (v > THTTPClient::MaxBodySize) return -2;
-  }
-  return v;
-}
 
 UString BracketIPv6(const UString& host) { return host.find(u':') != UString::npos ? u"[" + host + u"]" : host; }
 
@@ -210,6 +150,53 @@ bool THTTPClient::ExecuteRequest(UStringView Method, UStringView URL) {
   headerBytes_ = 0;
 
   const TURLParts url = SplitURL(URL);
+  const bool useTls = UpperCaseAscii(url.Scheme) == u"HTTPS";
+  const bool viaProxy = !ProxyHost.empty() && !useTls;
+  const bool tunnel = !ProxyHost.empty() && useTls;
+  const bool use100 = Status100 && Document.Size() > 0 && Protocol == u"1.1";
+  ComposeHeaders(Method, url, viaProxy, use100);
+
+  if (viaProxy) {
+    TargetHost = ProxyHost;
+    TargetPort = ProxyPort;
+  } else {
+    TargetHost = url.Host;
+    TargetPort = url.Port;
+  }
+  if (!EnsureConnection(useTls, tunnel)) {
+    ForgetConnection();
+    return false;
+  }
+
+  std::string earlyStatus;
+  if (!SendRequest(use100, earlyStatus)) {
+    ForgetConnection();
+    return false;
+  }
+
+  ResetDocument();
+  TResponseInfo info;
+  // A final answer instead of 100-continue leaves the body unsent and the server expecting
+  // it or not: the connection cannot carry another request.
+  info.toClose = Protocol != u"1.1" || !earlyStatus.empty();
+  bool result = ReadStatusLine(earlyStatus) && (Headers.empty() || ReadResponseHeaders(viaProxy, info));
+  if (result && Method != u"HEAD" && ResultCode != 204 && ResultCode != 304) {
+    switch (info.mode) {
+      case TTransferMode::tmUnknown: result = ReadBodyToClose(); break;
+      case TTransferMode::tmIdentity: result = ReadBodyByLength(info.size); break;
+      case TTransferMode::tmChunked: result = ReadBodyChunked(); break;
+    }
+  }
+  Document.SetPosition(0);
+  // A failed exchange leaves the connection out of step with the server: never reuse it.
+  if (!result || info.toClose) ForgetConnection();
+  if (result) CollectCookies();
+  return result;
+}
+
+// Puts the request line and the request header lines in front of the caller's lines in
+// Headers, ending with an empty line.
+void THTTPClient::ComposeHeaders(UStringView Method, const TURLParts& url, bool viaProxy, bool use100) {
   std::string user, password;
   if (!url.User.empty()) {
     user = DecodeCredential(Ansi(url.User));
@@ -218,21 +205,14 @@ bool THTTPClient::ExecuteRequest(UStringView Method, UStringView URL) {
     user = Ansi(UserName);
     password = Ansi(Password);
   }
-
-  const bool useTls = UpperCaseAscii(url.Scheme) == u"HTTPS";
-  const bool viaProxy = !ProxyHost.empty() && !useTls;
-  const bool tunnel = !ProxyHost.empty() && useTls;
   const bool hasBody = Document.Size() > 0;
-  const bool use100 = Status100 && hasBody && Protocol == u"1.1";
-  const bool http09 = Protocol == u"0.9";
 
-  // The header block, top to bottom, followed by the caller's own lines.
   std::vector<UString> block;
   UString method = UpperCaseAscii(Method);
   UString uri = url.RequestURI;
   if (viaProxy) uri = url.Scheme + u"://" + BracketIPv6(url.Host) + u":" + url.Port + uri;
   if (uri == u"/*") uri = u"*";
-  block.push_back(http09 ? method + u" " + uri : method + u" " + uri + u" HTTP/" + Protocol);
+  block.push_back(Protocol == u"0.9" ? method + u" " + uri : method + u" " + uri + u" HTTP/" + Protocol);
   UString host = u"Host: " + BracketIPv6(url.Host);
   if (AddPortNumberToHost && url.Port != u"80") host += u":" + url.Port;
   block.push_back(host);
@@ -263,140 +243,36 @@ bool THTTPClient::ExecuteRequest(UStringView Method, UStringView URL) {
   block.insert(block.end(), Headers.begin(), Headers.end());
   if (!block.back().empty()) block.push_back(UString());
   Headers = std::move(block);
+}
 
-  if (viaProxy) {
-    TargetHost = ProxyHost;
-    TargetPort = ProxyPort;
-  } else {
-    TargetHost = url.Host;
-    TargetPort = url.Port;
-  }
-
-  if (!EnsureConnection(useTls, tunnel)) {
-    ForgetConnection();
-    return false;
-  }
-
+std::string THTTPClient::BuildHeaderBlock() const {
+  if (Protocol == u"0.9") return Ansi(Headers.front()) + "\r\n";
   std::string head;
-  if (http09) {
-    head = Ansi(Headers.front()) + "\r\n";
-  } else {
-    for (const UString& line : Headers) head += Ansi(line) + "\r\n";
-  }
+  for (const UString& line : Headers) head += Ansi(line) + "\r\n";
+  return head;
+}
 
-  // Send the request; with 100-continue the body waits for an interim answer.
-  std::string remembered;
-  bool bodyWithheld = false;
-  bool sent;
+// Sends the header block and the body. With 100-continue the body waits for an interim
+// answer; a final answer instead is handed back in earlyStatus and the body stays unsent.
+bool THTTPClient::SendRequest(bool use100, std::string& earlyStatus) {
+  std::string head = BuildHeaderBlock();
   const auto& body = Document.Bytes();
   if (use100) {
-    sent = Sock.SendString(head);
+    if (!Sock.SendString(head)) return false;
     std::string line;
-    while (sent && line.empty()) sent = ReadHeaderLine(line);
-    if (sent) {
-      ParseStatusLine(line);
-      if (ResultCode >= 100 && ResultCode <= 199) {
-        sent = SkipInterimHeaders() && Sock.SendBuffer(body.data(), body.size());
-      } else {
-        remembered = line;
-        bodyWithheld = true;
-      }
-    }
-  } else if (hasBody && body.size() < 65536) {
+    while (line.empty())
+      if (!ReadHeaderLine(line)) return false;
+    ParseStatusLine(line);
+    if (ResultCode >= 100 && ResultCode <= 199) return SkipInterimHeaders() && Sock.SendBuffer(body.data(), body.size());
+    earlyStatus = line;
+    return true;
+  }
+  if (!body.empty() && body.size() < 65536) {
     head.append(reinterpret_cast<const char*>(body.data()), body.size());
-    sent = Sock.SendString(head);
     UploadSize = static_cast<std::int32_t>(head.size());
-  } else {
-    sent = Sock.SendString(head) && (!hasBody || Sock.SendBuffer(body.data(), body.size()));
+    return Sock.SendString(head);
   }
-  if (!sent) {
-    ForgetConnection();
-    return false;
-  }
-
-  ResetDocument();
-  TTransferMode mode = TTransferMode::tmUnknown;
-  std::int64_t size = -1;
-  bool tooLarge = false;
-
-  // The status line; interim 1xx answers and their header lines are passed over.
-  bool ok = true;
-  if (!remembered.empty()) {
-    Headers.push_back(AnsiToUString(remembered));
-  } else {
-    std::string line;
-    while ((ok = ReadHeaderLine(line))) {
-      if (line.empty()) continue;
-      if (Upper(line.substr(0, 5)) == "HTTP/") {
-        Headers.push_back(AnsiToUString(line));
-        ParseStatusLine(line);
-        if (ResultCode >= 100 && ResultCode <= 199) {
-          Headers.clear();
-          if (!(ok = SkipInterimHeaders())) break;
-          continue;
-        }
-      } else {
-        Document.WriteBuffer(line.data(), line.size());
-        Document.WriteBuffer("\r\n", 2);
-        ResultCode = 0;
-      }
-      break;
-    }
-  }
-
-  bool toClose = Protocol != u"1.1" || bodyWithheld;
-
-  if (ok && !Headers.empty()) {
-    std::vector<std::string> joined;
-    std::string line;
-    while ((ok = ReadHeaderLine(line)) && !line.empty()) {
-      for (char& c : line)
-        if (c == '\t') c = ' ';
-      char first = line[0];
-      if (!joined.empty() && (first == ' ' || first == '"' || first == ':' || first == '=')) {
-        joined.back() += ' ';
-        joined.back() += TrimBytes(line);
-      } else {
-        joined.push_back(std::move(line));
-      }
-    }
-    for (std::string& h : joined) {
-      while (!h.empty() && std::uint8_t(h.back()) <= ' ') h.pop_back();
-      Headers.push_back(AnsiToUString(h));
-      std::string upper = Upper(h);
-      std::size_t colon = h.find(':');
-      std::string_view value = colon == std::string::npos ? std::string_view() : TrimBytes(std::string_view(h).substr(colon + 1));
-      std::string upperValue = Upper(value);
-      if (upper.starts_with("CONTENT-LENGTH:")) {
-        size = ParseLength(value);
-        if (size == -2) tooLarge = true;
-        if (size >= 0 && mode == TTransferMode::tmUnknown) mode = TTransferMode::tmIdentity;
-      } else if (upper.starts_with("CONTENT-TYPE:")) {
-        MimeType = AnsiToUString(value);
-      } else if (upper.starts_with("TRANSFER-ENCODING:")) {
-        if (upperValue.find("CHUNKED") != std::string::npos) mode = TTransferMode::tmChunked;
-      } else if (upper.starts_with(viaProxy ? "PROXY-CONNECTION:" : "CONNECTION:")) {
-        if (upperValue.find("CLOSE") != std::string::npos) toClose = true;
-      }
-    }
-  }
-  if (ok && tooLarge && mode != TTransferMode::tmChunked) ok = Fail(WSAENOBUFS);
-
-  bool result = ok;
-  if (result) {
-    if (Method != u"HEAD" && ResultCode != 204 && ResultCode != 304) {
-      switch (mode) {
-        case TTransferMode::tmUnknown: result = ReadBodyToClose(); break;
-        case TTransferMode::tmIdentity: result = ReadBodyByLength(size); break;
-        case TTransferMode::tmChunked: result = ReadBodyChunked(); break;
-      }
-    }
-  }
-  Document.SetPosition(0);
-  // A failed exchange leaves the connection out of step with the server: never reuse it.
-  if (!result || toClose) ForgetConnection();
-  if (result) CollectCookies();
-  return result;
+  return Sock.SendString(head) && (body.empty() || Sock.SendBuffer(body.data(), body.size()));
 }
 
 bool THTTPClient::EnsureConnection(bool useTls, bool tunnel) {
@@ -441,124 +317,3 @@ bool THTTPClient::OpenTunnel() {
   return true;
 }
 
-// Reads one status or header line within the line and block limits.
-bool THTTPClient::ReadHeaderLine(std::string& line) {
-  line = Sock.ReadLine();
-  if (Sock.LastError() != 0) return false;
-  headerBytes_ += line.size() + 2;
-  if (headerBytes_ > MaxHeaderBlock) return Fail(WSAEMSGSIZE);
-  return true;
-}
-
-// Reads the header lines of an interim answer up to its empty line.
-bool THTTPClient::SkipInterimHeaders() {
-  std::string line;
-  do {
-    if (!ReadHeaderLine(line)) return false;
-  } while (!line.empty());
-  return true;
-}
-
-void THTTPClient::ParseStatusLine(const std::string& line) {
-  UString rest = Trim(RightOf(AnsiToUString(line), u" "));
-  auto code = TryStrToInt(Trim(LeftOf(rest, u" ")));
-  ResultCode = code ? *code : 0;
-  UString reason = Trim(RightOf(rest, u" "));
-  ResultString = reason == rest ? UString() : reason;
-}
-
-bool THTTPClient::ReadBodyToClose() {
-  auto& bytes = Document.Bytes();
-  constexpr std::size_t kChunk = 65536;
-  for (;;) {
-    std::size_t cur = bytes.size();
-    if (static_cast<std::int64_t>(cur + kChunk) > MaxBodySize) return Fail(WSAENOBUFS);
-    try {
-      bytes.resize(cur + kChunk);
-    } catch (const std::bad_alloc&) {
-      return Fail(WSAENOBUFS);
-    }
-    std::size_t got = Sock.ReadSome(bytes.data() + cur, kChunk);
-    bytes.resize(cur + got);
-    if (got == 0) break;
-  }
-  Document.Seek(0, TSeekOrigin::soEnd);
-  if (Sock.LastError() == WSAECONNRESET) {
-    Sock.ResetLastError();
-    return true;
-  }
-  return false;
-}
-
-bool THTTPClient::ReadBodyByLength(std::int64_t size) {
-  if (size < 1) return true;
-  DownloadSize = static_cast<std::int32_t>(size);
-  return ReadBytes(size, true);
-}
-
-// Appends size bytes from the connection to Document. With exactReserve the buffer is
-// sized once for the whole body, so a body of known length is held exactly once.
-bool THTTPClient::ReadBytes(std::int64_t size, bool exactReserve) {
-  auto& bytes = Document.Bytes();
-  std::size_t cur = bytes.size();
-  if (static_cast<std::int64_t>(cur) + size > MaxBodySize) return Fail(WSAENOBUFS);
-  const std::size_t end = cur + static_cast<std::size_t>(size);
-  try {
-    if (bytes.capacity() < end) bytes.reserve(exactReserve ? end : std::max(end, bytes.capacity() * 2));
-  } catch (const std::bad_alloc&) {
-    return Fail(WSAENOBUFS);
-  } catch (const std::length_error&) {
-    return Fail(WSAENOBUFS);
-  }
-  bool ok = true;
-  while (cur < end) {
-    std::size_t n = std::min<std::size_t>(end - cur, 65536);
-    bytes.resize(cur + n);
-    std::size_t got = Sock.ReadSome(bytes.data() + cur, n);
-    cur += got;
-    if (got == 0) {
-      ok = false;
-      break;
-    }
-  }
-  bytes.resize(cur);
-  Document.Seek(0, TSeekOrigin::soEnd);
-  return ok;
-}
-
-bool THTTPClient::ReadBodyChunked() {
-  constexpr int kMaxBlankLines = 16;
-  for (;;) {
-    std::string line;
-    int blanks = 0;
-    do {
-      line = Sock.ReadLine();
-      if (Sock.LastError() != 0) return false;
-      if (line.empty() && ++blanks > kMaxBlankLines) return Fail(WSAEPROTO);
-    } while (line.empty());
-    std::int64_t size = ParseChunkSize(line);
-    if (size == -1) return Fail(WSAEPROTO);
-    if (size == -2) return Fail(WSAENOBUFS);
-    if (size == 0) break;
-    if (!ReadBytes(size, false)) return false;
-  }
-  return Sock.LastError() == 0;
-}
-
-void THTTPClient::CollectCookies() {
-  for (const UString& line : Headers) {
-    if (!StartsWith(LowerCaseAscii(line), u"set-cookie:")) continue;
-    UString text = Trim(LeftOf(RightOf(line, u":"), u";"));
-    UString name = Trim(LeftOf(text, u"=")), value = Trim(RightOf(text, u"="));
-    UString entry = name + u"=" + value;
-    bool replaced = false;
-    for (UString& c : Cookies) {
-      if (LeftOf(c, u"=") == name) {
-        c = entry;
-        replaced = true;
-        break;
-      }
-    }
-    if (!replaced) Cookies.push_back(entry);
-  }
-}

@@ -74,6 +74,17 @@ class THTTPClient : public TNetClient {
 
  private:
   enum class TTransferMode { tmUnknown, tmIdentity, tmChunked };
+  struct TResponseInfo {
+    TTransferMode mode = TTransferMode::tmUnknown;
+    std::int64_t size = -1;
+    bool toClose = false;
+  };
+
+  void ComposeHeaders(UStringView Method, const TURLParts& url, bool viaProxy, bool use100);
+  std::string BuildHeaderBlock() const;
+  bool SendRequest(bool use100, std::string& earlyStatus);
+  bool ReadStatusLine(const std::string& earlyStatus);
+  bool ReadResponseHeaders(bool viaProxy, TResponseInfo& info);
 
   bool EnsureConnection(bool useTls, bool tunnel);
   bool ConnectToTarget(bool useTls, bool tunnel);

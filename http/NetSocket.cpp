@@ -1,6 +1,7 @@
 #include "http/NetSocket.h"
 
 #include <arpa/inet.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -283,25 +284,6 @@ std::string TTcpSocket::ReadLine() {
     bufStart_ = i;
     return line;
   }
-}
-
-bool TTcpSocket::ReadExact(std::uint8_t* dest, std::size_t size) {
-  while (size > 0) {
-    if (bufStart_ == bufEnd_ && dropPartner_ && !Fill()) return false;
-    if (bufStart_ < bufEnd_) {
-      std::size_t n = std::min(size, bufEnd_ - bufStart_);
-      std::memcpy(dest, buf_.data() + bufStart_, n);
-      bufStart_ += n;
-      dest += n;
-      size -= n;
-      continue;
-    }
-    std::size_t n = RawRecv(dest, std::min(size, buf_.size()));
-    if (n == 0) return false;
-    dest += n;
-    size -= n;
-  }
-  return true;
 }
 
 std::size_t TTcpSocket::ReadSome(std::uint8_t* dest, std::size_t max) {

@@ -88,8 +88,6 @@ class TTcpSocket {
   // partner is dropped. The line end is not returned. On failure the result is empty and
   // LastError() is set; a line longer than MaxLineLength fails with WSAEMSGSIZE.
   std::string ReadLine();
-  // Receives exactly size bytes into dest.
-  bool ReadExact(std::uint8_t* dest, std::size_t size);
   // Receives what the next packet brings (at most max bytes) into dest; returns the count,
   // 0 on failure.
   std::size_t ReadSome(std::uint8_t* dest, std::size_t max);

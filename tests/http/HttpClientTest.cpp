@@ -82,6 +82,24 @@ TEST_F(HttpClientTest, ProxyGetsAbsoluteUriAndHostWithoutDefaultPort) {
   EXPECT_EQ(Body(client), "ok");
 }
 
+TEST_F(HttpClientTest, HttpsThroughProxyAsksForATunnelFirst) {
+  client.ProxyHost = u"127.0.0.1";
+  client.ProxyPort = U(server.PortText());
+  client.ProxyUser = u"pu";
+  client.ProxyPass = u"pp";
+  const std::string connect =
+      "CONNECT [::1]:443 HTTP/1.0\r\nHost: [::1]:443\r\nProxy-Authorization: Basic cHU6cHA=\r\n\r\n";
+  // A refused tunnel and a tunnel whose far end is no TLS server both fail.
+  server.Queue({Send("HTTP/1.0 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n")});
+  server.Queue({Send("HTTP/1.0 200 Connection established\r\n\r\n"), Send("not TLS\r\n"), Close()});
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_FALSE(Get("https://[::1]/download/other/DB.zip"));
+    EXPECT_EQ(LastRequest(), connect);
+    EXPECT_EQ(client.ResultCode, 500);
+  }
+  EXPECT_EQ(server.Connections(), 2);
+}
+
 TEST(SplitURL, PartsOfUrls) {
   struct Case {
     const char16_t *url, *scheme, *user, *password, *host, *port, *path, *params, *uri;

@@ -111,10 +111,15 @@ bool TTcpSocket::Connect(const std::string& host, const std::string& port, const
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = AI_ADDRCONFIG;
   addrinfo* raw = nullptr;
-  int gai = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &raw);
-  if (gai != 0 && (hints.ai_flags = 0, gai = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &raw)) != 0) {
-    Fail(WSAHOST_NOT_FOUND);
-    return false;
+  if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &raw) != 0) {
+    // A machine with nothing but loopback configured has no address families to offer
+    // under AI_ADDRCONFIG; ask again without it.
+    hints.ai_flags = 0;
+    raw = nullptr;
+    if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &raw) != 0) {
+      Fail(WSAHOST_NOT_FOUND);
+      return false;
+    }
   }
   std::unique_ptr<addrinfo, TAddrInfoFree> list(raw);
   int err = WSAHOST_NOT_FOUND;

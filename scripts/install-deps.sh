@@ -11,7 +11,7 @@ PACKAGES=(
   libmdb3 mdbtools-dev mdbtools
   libsqlite3-dev sqlite3
   qt6-base-dev
-  unzip curl xvfb time
+  unzip curl xvfb time python3
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -1,0 +1,63 @@
+// The real zorvik-host program with the real module.
+#include <gtest/gtest.h>
+
+#include "host/HostTestUtil.h"
+
+namespace {
+
+struct TRun {
+  int code;
+  std::string out, err;
+};
+
+struct CommandLine : ::testing::Test {
+  TTempDir dir;
+  TRun Run(const std::string& args) {
+    std::string cmd = std::string(ZORVIK_BIN_DIR "/zorvik-host --data '") + dir.Path().string() + "' " + args + " >'" +
+                      dir.File("out") + "' 2>'" + dir.File("err") + "'";
+    int status = std::system(cmd.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(dir.File("out")), ReadFile(dir.File("err"))};
+  }
+};
+
+TEST_F(CommandLine, PluginsListsTheModuleAndItsMenuItem) {
+  TRun r = Run("plugins");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find("{2495F41E-7FFE-43CB-9347-0A44F6BE6B0E}"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Name:     Update Callbook with Zorvik data\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Version:  1.04.019 (1905)\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Caption: Update Callbook with Zorvik data\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Hint:    Refresh internal Callbook - use updates from Zorvik ("), std::string::npos);
+}
+
+TEST_F(CommandLine, SwitchesAndFailuresGiveNonZeroExitCodes) {
+  TRun old = Run("--host-version 104018 plugins");
+  EXPECT_EQ(old.code, 1);
+  EXPECT_NE(old.err.find("0x8000FFFF"), std::string::npos) << old.err;
+
+  TRun click = Run("--withhold IHostKernel click");
+  EXPECT_EQ(click.code, 1);
+  EXPECT_NE(click.out.find("0x80046559, source pluginsystem.TPluginMenuItem"), std::string::npos) << click.out;
+
+  TRun fail = Run("--fail SetHint:0:0x80004005:no plugins");
+  EXPECT_EQ(fail.code, 1);
+
+  for (const char* usage : {"", "frobnicate", "--withhold ICore plugins", "--fail X plugins", "callbook show",
+                            "plugins extra", "--data"})
+    EXPECT_EQ(Run(usage).code, 2) << usage;
+  EXPECT_EQ(Run("--module /nonexistent/Nothing.ext plugins").code, 1);
+}
+
+TEST_F(CommandLine, CallbookImportShowAndExport) {
+  WriteFile(dir.File("in.csv"), "OMCALL,OMNAME\nQ0B,Bee\nQ0A,Ay\n");
+  ASSERT_EQ(Run("callbook import '" + dir.File("in.csv") + "'").code, 0);
+  TRun show = Run("callbook show Q0B");
+  ASSERT_EQ(show.code, 0);
+  EXPECT_NE(show.out.find("\nQ0B\tBee\t"), std::string::npos) << show.out;
+  EXPECT_EQ(show.out.find("Q0A"), std::string::npos);
+  EXPECT_EQ(Run("callbook show Q0Z").code, 1);
+  TRun all = Run("callbook export");
+  EXPECT_LT(all.out.find("\nQ0A\t"), all.out.find("\nQ0B\t"));
+}
+
+}  // namespace

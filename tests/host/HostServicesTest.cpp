@@ -48,14 +48,6 @@ TEST_F(HostServices, LogLinesAreTimestampedInTheLogFile) {
   EXPECT_NE(log.find("second"), std::string::npos);
 }
 
-TEST_F(HostServices, ReportMessageReachesTheHook) {
-  std::vector<UString> seen;
-  host->Kernel.MessageHook = [&](const UString& text, const UString& caption) { seen.push_back(caption + u"|" + text); };
-  BStr text(u"Resource open error: x"), caption(u"Error");
-  ASSERT_EQ(host->Kernel.ReportMessage(text.Get(), caption.Get()), S_OK);
-  EXPECT_EQ(seen, (std::vector<UString>{u"Error|Resource open error: x"}));
-}
-
 TEST_F(HostServices, NthCallFailsWithTheGivenCodeAndErrorInformation) {
   host->Faults.FailCall(THostFaults::ParseFault("GetValue:2:0x8004D63A:host says no"));
   BStr n(u"DOWNLOAD"), v;

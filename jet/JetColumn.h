@@ -9,7 +9,7 @@
 
 class TJetColumn {
  public:
-  TJetColumn(UString name, int dataType) : FName(std::move(name)), FDataType(dataType) {}
+  TJetColumn(UStringView name, int dataType) : FName(name), FDataType(dataType) {}
 
   const UString& Name() const { return FName; }
   // libmdb's type code of the column (text 0x0A, memo 0x0C, ...).

@@ -5,6 +5,7 @@
 #include <mdbtools.h>
 
 #include <memory>
+#include <vector>
 
 #include "jet/JetConnection.h"
 
@@ -22,4 +23,10 @@ struct TJetConnection::THandle {
   int Version = 0;          // 3 or 4
   unsigned PageSize = 0;    // 2048 or 4096
   std::uint64_t FileSize = 0;
+  // The database's tables, from its system catalog.
+  struct TTable {
+    UString Name;
+    std::uint32_t Page;  // the page of the table's definition
+  };
+  std::vector<TTable> Tables;
 };

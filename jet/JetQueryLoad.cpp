@@ -8,14 +8,10 @@
 #include "jet/JetHandle.h"
 #include "jet/JetQuery.h"
 #include "jet/JetSelect.h"
+#include "jet/JetTableScan.h"
 #include "platform/Locale.h"
 
 namespace {
-
-// Row-offset flags in a data page's row table.
-constexpr int kRowDeleted = 0x4000;
-constexpr int kRowOverflow = 0x8000;
-constexpr int kRowOffsetMask = 0x1FFF;
 
 struct GFreer {
   void operator()(char* p) const noexcept { g_free(p); }
@@ -84,37 +80,6 @@ void AppendDate(std::vector<char16_t>& out, double value) {
   AppendAscii(out, buf, std::size_t(n));
 }
 
-// Jet 4 text is UTF-16LE, or, when it starts with FF FE, "compressed": single bytes stand
-// for U+0000-U+00FF, and each 00 byte switches between single bytes and UTF-16LE pairs.
-void AppendJet4Text(std::vector<char16_t>& out, const unsigned char* p, std::size_t n) {
-  if (n >= 2 && p[0] == 0xFF && p[1] == 0xFE) {
-    bool compressed = true;
-    std::size_t i = 2;
-    while (i < n) {
-      if (p[i] == 0) {
-        compressed = !compressed;
-        ++i;
-      } else if (compressed) {
-        out.push_back(p[i++]);
-      } else if (i + 1 < n) {
-        out.push_back(char16_t(p[i] | (p[i + 1] << 8)));
-        i += 2;
-      } else {
-        break;
-      }
-    }
-    return;
-  }
-  const std::size_t units = n / 2;
-  const std::size_t old = out.size();
-  out.resize(old + units);
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(out.data() + old, p, units * 2);
-  } else {
-    for (std::size_t i = 0; i < units; ++i) out[old + i] = char16_t(p[2 * i] | (p[2 * i + 1] << 8));
-  }
-}
-
 void AppendHex(std::vector<char16_t>& out, const unsigned char* p, std::size_t n) {
   static const char digits[] = "0123456789ABCDEF";
   for (std::size_t i = 0; i < n; ++i) {
@@ -123,157 +88,106 @@ void AppendHex(std::vector<char16_t>& out, const unsigned char* p, std::size_t n
   }
 }
 
-[[noreturn]] void Damaged(const UString& file, UStringView what) {
-  throw EDatabaseError(Format(u"The database '%s' is damaged: %s", {file, what}));
-}
-
 }  // namespace
 
 void TJetQuery::Load(const TJetSelect& select) {
   TJetConnection::THandle& h = *FConnection.Handle();
-  MdbHandle* mdb = h.Mdb.get();
-  const UString& file = FConnection.FileName();
-
-  MdbCatalogEntry* entry = nullptr;
-  for (guint i = 0; mdb->catalog && i < mdb->catalog->len; ++i) {
-    auto* e = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-    if (e->object_type == MDB_TABLE && SameTextAscii(Utf8ToUString(e->object_name), select.Table)) {
-      entry = e;
+  const TJetConnection::THandle::TTable* found = nullptr;
+  for (const auto& t : h.Tables)
+    if (SameTextAscii(t.Name, select.Table)) {
+      found = &t;
       break;
     }
-  }
-  if (!entry)
+  if (!found)
     throw EDatabaseError(Format(
         u"The database engine cannot find the input table or query '%s'. Make sure it exists "
         u"and that its name is spelled correctly.",
         {select.Table}));
-  const std::uint64_t pages = h.FileSize / h.PageSize;
-  if (entry->table_pg == 0 || entry->table_pg >= pages)
-    Damaged(file, Format(u"table '%s' lies outside the file.", {select.Table}));
 
-  MdbTableDefPtr table(mdb_read_table(entry));
-  if (!table) Damaged(file, Format(u"the definition of table '%s' cannot be read.", {select.Table}));
-  if (!mdb_read_columns(table.get()) || table->num_cols == 0 || table->num_cols > MDB_MAX_COLS ||
-      table->columns->len != table->num_cols)
-    Damaged(file, Format(u"the columns of table '%s' cannot be read.", {select.Table}));
-
-  const unsigned numCols = table->num_cols;
-  std::vector<MdbColumn*> cols(numCols);
+  TJetTableScan scan(h, FConnection.FileName(), found->Name, found->Page);
+  MdbHandle* mdb = scan.Mdb();
+  const unsigned numCols = scan.ColumnCount();
   FColumns.reserve(numCols);
+  // Expected rows, capped so that a damaged definition cannot make us reserve too much.
+  const std::uint32_t expected = std::min<std::uint32_t>(scan.RecordedRows(), 1u << 24);
   for (unsigned i = 0; i < numCols; ++i) {
-    cols[i] = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
-    FColumns.emplace_back(Utf8ToUString(cols[i]->name), cols[i]->col_type);
-  }
-  // Expected rows, capped so that a damaged header cannot make us reserve too much.
-  const std::uint32_t expected = std::min<std::uint32_t>(table->num_rows, 1u << 24);
-  for (unsigned i = 0; i < numCols; ++i) {
-    const bool text = cols[i]->col_type == MDB_TEXT;
+    FColumns.emplace_back(scan.ColumnName(i), scan.Column(i).col_type);
+    const bool text = scan.Column(i).col_type == MDB_TEXT;
     FColumns[i].Reserve(expected, text ? std::size_t(expected) * 8 : 0);
   }
+  const bool jet4 = scan.Jet4();
 
-  const bool jet4 = h.Version == 4;
-  const std::size_t pageSize = h.PageSize;
-  std::vector<MdbField> fields(MDB_MAX_COLS);
-  std::uint64_t loaded = 0;
-
-  mdb_rewind_table(table.get());
-  while (mdb_read_next_dpg(table.get())) {
-    const unsigned rows = unsigned(mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset));
-    for (unsigned r = 0; r < rows; ++r) {
-      int start = 0;
-      std::size_t len = 0;
-      if (mdb_find_row(mdb, int(r), &start, &len) == -1 || len == 0) continue;
-      // Deleted rows are skipped; an overflow entry only points at the row's new place,
-      // which the scan meets on its own page.
-      if (start & (kRowDeleted | kRowOverflow)) continue;
-      start &= kRowOffsetMask;
-      const int cracked = mdb_crack_row(table.get(), start, len, fields.data());
-      if (cracked != int(numCols))
-        Damaged(file, Format(u"row %u on page %u of table '%s' cannot be read.",
-                             {r, unsigned(table->cur_phys_pg), select.Table}));
-      for (unsigned f = 0; f < numCols; ++f) {
-        const MdbField& field = fields[f];
-        if (field.colnum < 0 || unsigned(field.colnum) >= numCols || field.start < 0 ||
-            field.siz < 0 || std::size_t(field.start) + std::size_t(field.siz) > pageSize)
-          Damaged(file, Format(u"row %u on page %u of table '%s' has a bad field.",
-                               {r, unsigned(table->cur_phys_pg), select.Table}));
-        MdbColumn* col = cols[field.colnum];
-        TJetColumn& out = FColumns[field.colnum];
-        std::vector<char16_t>& arena = out.Arena();
-        const unsigned char* p = mdb->pg_buf + field.start;
-        const std::size_t n = std::size_t(field.siz);
-        bool isNull = field.is_null;
-        if (col->col_type == MDB_BOOL) {
-          // A Boolean's value is its bit in the null mask: set means True.
-          if (isNull) AppendAscii(arena, "False", 5);
-          else AppendAscii(arena, "True", 4);
-          isNull = false;
-        } else if (!isNull) {
-          switch (col->col_type) {
-            case MDB_TEXT:
-              if (jet4) {
-                AppendJet4Text(arena, p, n);
-              } else {
-                const UString t = AnsiToUString(std::string_view(reinterpret_cast<const char*>(p), n));
-                arena.insert(arena.end(), t.begin(), t.end());
-              }
-              break;
-            case MDB_MEMO:
-              if (n > 0) {
-                MdbText s(mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_MEMO, field.siz));
-                AppendUtf8(arena, s.get());
-              }
-              break;
-            case MDB_BYTE:
-              if (n >= 1) AppendInt(arena, p[0]); else isNull = true;
-              break;
-            case MDB_INT:
-              if (n >= 2) AppendInt(arena, ReadLE<std::int16_t>(p)); else isNull = true;
-              break;
-            case MDB_LONGINT:
-              if (n >= 4) AppendInt(arena, ReadLE<std::int32_t>(p)); else isNull = true;
-              break;
-            case MDB_DATETIME:
-              if (n >= 8) AppendDate(arena, std::bit_cast<double>(ReadLE<std::uint64_t>(p)));
-              else isNull = true;
-              break;
-            case MDB_BINARY:
-              AppendHex(arena, p, n);
-              break;
-            case MDB_NUMERIC:
-              if (n >= 17) {
-                MdbText s(mdb_numeric_to_string(mdb, field.start, col->col_scale, col->col_prec));
-                AppendUtf8(arena, s.get());
-              } else {
-                isNull = true;
-              }
-              break;
-            case MDB_FLOAT:
-            case MDB_DOUBLE:
-            case MDB_MONEY:
-            case MDB_REPID:
-              if (n >= std::size_t(col->col_type == MDB_FLOAT ? 4 : col->col_type == MDB_REPID ? 16 : 8)) {
-                MdbText s(mdb_col_to_string(mdb, mdb->pg_buf, field.start, col->col_type, field.siz));
-                AppendUtf8(arena, s.get());
-              } else {
-                isNull = true;
-              }
-              break;
-            default:
-              // Long binary (OLE) and other kinds are not loaded; they read as NULL.
+  scan.ForEachRow([&](const MdbField* fields) {
+    const unsigned char* page = scan.Page();
+    for (unsigned c = 0; c < numCols; ++c) {
+      const MdbField& field = fields[c];
+      const MdbColumn& col = scan.Column(c);
+      TJetColumn& out = FColumns[c];
+      std::vector<char16_t>& arena = out.Arena();
+      const unsigned char* p = page + field.start;
+      const std::size_t n = std::size_t(field.siz);
+      bool isNull = field.is_null;
+      if (col.col_type == MDB_BOOL) {
+        // A Boolean's value is its bit in the null mask: set means True.
+        if (isNull) AppendAscii(arena, "False", 5);
+        else AppendAscii(arena, "True", 4);
+        isNull = false;
+      } else if (!isNull) {
+        switch (col.col_type) {
+          case MDB_TEXT:
+            AppendJetText(arena, p, n, jet4);
+            break;
+          case MDB_MEMO:
+            if (n > 0) {
+              MdbText s(mdb_col_to_string(mdb, mdb->pg_buf, field.start, MDB_MEMO, field.siz));
+              AppendUtf8(arena, s.get());
+            }
+            break;
+          case MDB_BYTE:
+            if (n >= 1) AppendInt(arena, p[0]); else isNull = true;
+            break;
+          case MDB_INT:
+            if (n >= 2) AppendInt(arena, ReadLE<std::int16_t>(p)); else isNull = true;
+            break;
+          case MDB_LONGINT:
+            if (n >= 4) AppendInt(arena, ReadLE<std::int32_t>(p)); else isNull = true;
+            break;
+          case MDB_DATETIME:
+            if (n >= 8) AppendDate(arena, std::bit_cast<double>(ReadLE<std::uint64_t>(p)));
+            else isNull = true;
+            break;
+          case MDB_BINARY:
+            AppendHex(arena, p, n);
+            break;
+          case MDB_NUMERIC:
+            if (n >= 17) {
+              MdbText s(mdb_numeric_to_string(mdb, field.start, col.col_scale, col.col_prec));
+              AppendUtf8(arena, s.get());
+            } else {
               isNull = true;
-              break;
+            }
+            break;
+          case MDB_FLOAT:
+          case MDB_DOUBLE:
+          case MDB_MONEY:
+          case MDB_REPID: {
+            const std::size_t need = col.col_type == MDB_FLOAT ? 4 : col.col_type == MDB_REPID ? 16 : 8;
+            if (n >= need) {
+              MdbText s(mdb_col_to_string(mdb, mdb->pg_buf, field.start, col.col_type, field.siz));
+              AppendUtf8(arena, s.get());
+            } else {
+              isNull = true;
+            }
+            break;
           }
+          default:
+            // Long binary (OLE) and other kinds are not loaded; they read as NULL.
+            isNull = true;
+            break;
         }
-        out.EndRow(isNull);
       }
-      if (++loaded >= UINT32_MAX)
-        throw EDatabaseError(Format(u"Table '%s' has too many rows to load.", {select.Table}));
+      out.EndRow(isNull);
     }
-  }
-  // A short read (a truncated file, a broken page chain) must not pass for the whole table.
-  if (loaded != table->num_rows)
-    Damaged(file, Format(u"table '%s' should hold %u rows, but %u could be read.",
-                         {select.Table, unsigned(table->num_rows), std::uint64_t(loaded)}));
+  });
   for (TJetColumn& c : FColumns) c.Shrink();
 }

@@ -1,6 +1,7 @@
 #include "jet/JetQuery.h"
 
 #include "jet/EDatabaseError.h"
+#include "jet/JetNames.h"
 #include "jet/JetConnection.h"
 #include "jet/JetSelect.h"
 
@@ -53,10 +54,11 @@ void TJetQuery::CheckActive() const {
 }
 
 std::uint32_t TJetQuery::ColumnIndex(UStringView name) const {
-  for (std::uint32_t i = 0; i < FColumns.size(); ++i) {
-    const UString& n = FColumns[i].Name();
-    if (n.size() == name.size() && SameTextAscii(n, name)) return i;
-  }
+  // The run asks for the same few names row after row; try the last hit first.
+  if (FLastColumn < FColumns.size() && SameJetName(FColumns[FLastColumn].Name(), name))
+    return FLastColumn;
+  for (std::uint32_t i = 0; i < FColumns.size(); ++i)
+    if (SameJetName(FColumns[i].Name(), name)) return FLastColumn = i;
   return NoRow;
 }
 

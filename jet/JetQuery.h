@@ -80,4 +80,5 @@ class TJetQuery {
   std::vector<std::uint32_t> FOrder;  // query position -> table row
   std::vector<std::unique_ptr<TJetHashIndex>> FIndexes;  // per column, built on demand
   std::uint32_t FPos = 0;
+  mutable std::uint32_t FLastColumn = 0;
 };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "jet/EDatabaseError.h"
+#include "jet/JetNames.h"
 #include "platform/Locale.h"
 
 namespace {
@@ -78,7 +79,7 @@ UString TJetTableScan::ColumnName(unsigned i) const { return Utf8ToUString(FColu
 
 int TJetTableScan::FindColumn(UStringView name) const {
   for (unsigned i = 0; i < FColumns.size(); ++i)
-    if (SameTextAscii(ColumnName(i), name)) return int(i);
+    if (SameJetName(ColumnName(i), name)) return int(i);
   return -1;
 }
 

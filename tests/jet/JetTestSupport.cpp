@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "jet/EDatabaseError.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -101,4 +103,13 @@ std::string ReadBytes(const std::string& path) {
 
 UString JetConnectionStringFor(const std::string& path) {
   return U("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";");
+}
+
+std::string ErrorOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EDatabaseError& e) {
+    return e.what();
+  }
+  return "(no error)";
 }

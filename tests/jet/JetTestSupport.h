@@ -2,6 +2,7 @@
 // mdb-export as a second reader, and scratch files.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,3 +22,5 @@ std::string ScratchDir();
 void WriteBytes(const std::string& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
 UString JetConnectionStringFor(const std::string& path);
+// The message of the EDatabaseError that action raises; "(no error)" when it raises none.
+std::string ErrorOf(const std::function<void()>& action);

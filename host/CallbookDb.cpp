@@ -75,7 +75,7 @@ void TCallbookDb::Commit() {
   FInTransaction = false;
 }
 
-int TCallbookDb::Exec(const TJetUpdate& update) {
+int TCallbookDb::Exec(const TCallbookUpdate& update) {
   std::string shape;
   for (int c : update.Columns) shape += static_cast<char>('0' + c);
   auto it = FUpdates.find(shape);
@@ -90,7 +90,7 @@ int TCallbookDb::Exec(const TJetUpdate& update) {
   }
   sqlite3_stmt* s = it->second.get();
   int n = 0;
-  for (const TJetValue& v : update.Values) {
+  for (const TCallbookValue& v : update.Values) {
     ++n;
     if (v.IsBoolean)
       sqlite3_bind_int(s, n, v.Boolean ? 1 : 0);
@@ -141,7 +141,7 @@ void TCallbookDb::Insert(const std::function<bool(TCallbookRow& row)>& next) {
 
 // ---- TCursor ----
 
-TCallbookDb::TCursor::TCursor(TCallbookDb& db, const TJetSelect& select) : FDb(db), FSelect(select) {
+TCallbookDb::TCursor::TCursor(TCallbookDb& db, const TCallbookSelect& select) : FDb(db), FSelect(select) {
   std::string sql = kSelectColumns;
   if (FSelect.Call) sql += " WHERE OMCALL=?1";
   sql += FSelect.OrderByCall ? " ORDER BY OMCALL" : " ORDER BY rowid";

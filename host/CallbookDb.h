@@ -44,7 +44,7 @@ class TCallbookDb {
   // A live walk over the rows of a select, in OMCALL order when asked.
   class TCursor {
    public:
-    TCursor(TCallbookDb& db, const TJetSelect& select);
+    TCursor(TCallbookDb& db, const TCallbookSelect& select);
     // To the first row; Eof when there is none.
     void First();
     void Next();
@@ -57,16 +57,16 @@ class TCallbookDb {
 
    private:
     TCallbookDb& FDb;
-    TJetSelect FSelect;
+    TCallbookSelect FSelect;
     TStatementPtr FStmt;
     std::optional<std::int64_t> FCount;
     bool FOnRow = false;
   };
 
-  std::unique_ptr<TCursor> Select(const TJetSelect& select) { return std::make_unique<TCursor>(*this, select); }
+  std::unique_ptr<TCursor> Select(const TCallbookSelect& select) { return std::make_unique<TCursor>(*this, select); }
 
   // Runs one update with bound values; returns the number of rows changed.
-  int Exec(const TJetUpdate& update);
+  int Exec(const TCallbookUpdate& update);
   // Appends the rows that next yields, in one transaction of their own: all or none.
   // next fills the row and returns false when there are no more.
   void Insert(const std::function<bool(TCallbookRow& row)>& next);

@@ -185,7 +185,7 @@ int CmdCallbook(const TOptions& o, std::ostream& out, std::ostream& err) {
     err << "zorvik-host: imported " << UStringToUtf8(U(w[2])) << "; the callbook holds " << all->Count() << " rows\n";
     return kExitOk;
   }
-  TJetSelect select;
+  TCallbookSelect select;
   select.OrderByCall = true;
   if (sub == "show") select.Call = U(w[2]);
   auto cursor = db.Select(select);

@@ -30,7 +30,7 @@ HRESULT THostServer::CreateQuery(std::int32_t* handle) {
 HRESULT THostServer::OpenQuery(std::int32_t handle, BSTR sql) {
   return Call("OpenQuery", [&] {
     TQuery& q = Find(handle);
-    TJetSelect select = ParseJetSelect(BSTRText(sql));
+    TCallbookSelect select = ParseCallbookSelect(BSTRText(sql));
     q.Cursor.reset();
     q.Cursor = FDb.Select(select);
   });
@@ -105,10 +105,11 @@ HRESULT THostServer::FreeQuery(std::int32_t handle) {
 HRESULT THostServer::ExecSQL(BSTR sql, std::int32_t* result) {
   return Call("ExecSQL", [&] {
     std::int32_t& out = Out(result);
-    TJetUpdate update = ParseJetUpdate(BSTRText(sql));
+    TCallbookUpdate update = ParseCallbookUpdate(BSTRText(sql));
     int changed = FDb.Exec(update);
     ++FStatements;
     FRowsChanged += changed;
     out = changed;
+    if (RecordStatements) RecordedStatements.push_back(BSTRText(sql));
   });
 }

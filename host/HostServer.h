@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 #include "PluginAPI/PluginAPI.h"
 #include "host/CallbookDb.h"
@@ -44,6 +45,9 @@ class THostServer final : public THostPart<IHostServer> {
   // Statements run and rows they changed, for the summary of a run.
   std::int64_t StatementsRun() const { return FStatements; }
   std::int64_t RowsChanged() const { return FRowsChanged; }
+  // When set, every statement that ran is kept, in order, for tests and diagnostics.
+  bool RecordStatements = false;
+  std::vector<UString> RecordedStatements;
   // Queries created and not yet freed.
   std::size_t OpenHandles() const { return FQueries.size(); }
 

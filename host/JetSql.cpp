@@ -70,9 +70,9 @@ class TJetParser {
     if (!col) Fail(u"CALLBOOK has no column " + t.Text);
     return *col;
   }
-  TJetValue Value() {
+  TCallbookValue Value() {
     TToken t = Next();
-    TJetValue v;
+    TCallbookValue v;
     if (t.Kind == TTok::Text) {
       v.Text = std::move(t.Text);
     } else if (t.Kind == TTok::Word && (SameTextAscii(t.Text, u"TRUE") || SameTextAscii(t.Text, u"FALSE"))) {
@@ -122,9 +122,9 @@ std::optional<int> FindCallbookColumn(UStringView name) {
   return std::nullopt;
 }
 
-TJetUpdate ParseJetUpdate(UStringView sql) {
+TCallbookUpdate ParseCallbookUpdate(UStringView sql) {
   TJetParser p(sql);
-  TJetUpdate u;
+  TCallbookUpdate u;
   p.Keyword(u"UPDATE");
   p.Keyword(u"CALLBOOK");
   p.Keyword(u"SET");
@@ -133,7 +133,7 @@ TJetUpdate ParseJetUpdate(UStringView sql) {
     for (int c : u.Columns)
       if (c == col) p.Fail(UString(u"column ") + CallbookColumnName(col) + u" is set twice");
     p.Symbol(u'=');
-    TJetValue v = p.Value();
+    TCallbookValue v = p.Value();
     if (IsBooleanColumn(col) != v.IsBoolean)
       p.Fail(UString(u"column ") + CallbookColumnName(col) +
              (v.IsBoolean ? u" holds text, not TRUE or FALSE" : u" takes TRUE or FALSE, not text"));
@@ -149,16 +149,16 @@ TJetUpdate ParseJetUpdate(UStringView sql) {
   p.Keyword(u"WHERE");
   if (p.Column() != static_cast<int>(TCallbookColumn::OMCALL)) p.Fail(u"only WHERE OMCALL=value is understood");
   p.Symbol(u'=');
-  TJetValue call = p.Value();
+  TCallbookValue call = p.Value();
   if (call.IsBoolean) p.Fail(u"OMCALL holds text, not TRUE or FALSE");
   u.Call = std::move(call.Text);
   p.End();
   return u;
 }
 
-TJetSelect ParseJetSelect(UStringView sql) {
+TCallbookSelect ParseCallbookSelect(UStringView sql) {
   TJetParser p(sql);
-  TJetSelect s;
+  TCallbookSelect s;
   p.Keyword(u"SELECT");
   p.Symbol(u'*');
   p.Keyword(u"FROM");
@@ -168,7 +168,7 @@ TJetSelect ParseJetSelect(UStringView sql) {
     p.Next();
     if (p.Column() != static_cast<int>(TCallbookColumn::OMCALL)) p.Fail(u"only WHERE OMCALL=value is understood");
     p.Symbol(u'=');
-    TJetValue call = p.Value();
+    TCallbookValue call = p.Value();
     if (call.IsBoolean) p.Fail(u"OMCALL holds text, not TRUE or FALSE");
     s.Call = std::move(call.Text);
     t = p.Peek();

@@ -21,26 +21,26 @@ std::optional<int> FindCallbookColumn(UStringView name);
 // Use_BUREAU is Boolean; every other column holds text.
 inline bool IsBooleanColumn(int column) { return column == static_cast<int>(TCallbookColumn::Use_BUREAU); }
 
-struct TJetValue {
+struct TCallbookValue {
   bool IsBoolean = false;
   bool Boolean = false;
   UString Text;
 };
 
 // UPDATE CALLBOOK SET col=value[,col=value]... WHERE OMCALL=value
-struct TJetUpdate {
+struct TCallbookUpdate {
   std::vector<int> Columns;  // in the order of the SET list
-  std::vector<TJetValue> Values;
+  std::vector<TCallbookValue> Values;
   UString Call;  // the WHERE value
 };
 
 // SELECT * FROM CALLBOOK [WHERE OMCALL=value] [ORDER BY OMCALL]
-struct TJetSelect {
+struct TCallbookSelect {
   std::optional<UString> Call;
   bool OrderByCall = false;
 };
 
 // Parse the two forms. Anything else raises EHostError with DB_E_ERRORSINCOMMAND and a
 // description that says what is wrong and quotes the statement.
-TJetUpdate ParseJetUpdate(UStringView sql);
-TJetSelect ParseJetSelect(UStringView sql);
+TCallbookUpdate ParseCallbookUpdate(UStringView sql);
+TCallbookSelect ParseCallbookSelect(UStringView sql);

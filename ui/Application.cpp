@@ -2,7 +2,20 @@
 
 #include "ui/UiRuntime.h"
 
-void TApplication::ProcessMessages() { ui_runtime::ProcessPending(); }
+#include "ui/Form.h"
+
+void TApplication::ProcessMessages() {
+  ui_runtime::PumpEvents();
+  while (HandleMessage(false)) {
+  }
+}
+
+bool TApplication::HandleMessage(bool insideModalWait) {
+  std::optional<ui_runtime::Message> m = ui_runtime::Take(insideModalWait);
+  if (!m) return false;
+  if (m->run) Forms::TForm::Dispatch(m->run);
+  return true;
+}
 
 void TApplication::ShowException(const Exception& e) {
   UString text = e.Message;

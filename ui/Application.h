@@ -10,8 +10,11 @@ class TApplication {
   THandle Handle() const { return handle_; }
   void SetHandle(THandle handle) { handle_ = handle; }
 
-  // Lets the user interface handle the messages that are waiting, then returns.
+  // Lets the user interface handle the messages that are waiting, then returns. An error
+  // that escapes one is shown in the error box.
   void ProcessMessages();
+  // Delivers one waiting message; false when none may be delivered now.
+  bool HandleMessage(bool insideModalWait);
   // Shows an error that escaped an event handler in the toolkit's error box.
   void ShowException(const Exception& e);
 

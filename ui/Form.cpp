@@ -5,6 +5,10 @@
 
 namespace Forms {
 
+TFormViewFactory FormViewFactory;
+
+std::unique_ptr<TFormView> TForm::CreateView() { return FormViewFactory ? FormViewFactory(*this) : nullptr; }
+
 TForm::TForm(UString name) : TControl(std::move(name)) { SetVisible(false); }
 
 // Icons a window was given stay with their giver: the form never destroys them.
@@ -43,16 +47,20 @@ int TForm::ShowModal() { return RunModalLoop(); }
 int TForm::RunModalLoop() {
   modalResult_ = mrNone;
   closeRequested_ = false;
+  std::unique_ptr<TFormView> view = CreateView();
   DoShow();
   showing_ = true;
   SetVisible(true);
+  if (view) view->Show();
   struct Hide {
     TForm* f;
+    TFormView* view;
     ~Hide() {
+      if (view) view->Hide();
       f->showing_ = false;
       f->SetVisible(false);
     }
-  } hide{this};
+  } hide{this, view.get()};
   Dispatch([this] { Activate(); });
   bool gaveUp = false;
   while (modalResult_ == mrNone) {
@@ -60,9 +68,12 @@ int TForm::RunModalLoop() {
       TryClose();
       continue;
     }
-    bool delivered = false;
-    Dispatch([&] { delivered = ui_runtime::DeliverOne(true); });
-    if (delivered) continue;
+    if (Application().HandleMessage(true)) continue;
+    if (view) {
+      // A person is there: wait for what they do.
+      Dispatch([&] { view->ProcessEvents(true); });
+      continue;
+    }
     if (gaveUp) {
       // Nothing is queued and the form refused to close: no person is there to act, so
       // the loop ends without closing again.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "PluginAPI/PluginAPI.h"
 #include "ui/Control.h"
@@ -15,6 +16,26 @@ namespace Forms {
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
 enum class TCloseAction { caNone, caHide, caFree };
 enum TIconKind : int { ICON_SMALL = 0, ICON_BIG = 1 };
+
+class TForm;
+
+// A real window for a form, from a view toolkit. The form keeps its modal loop; the view
+// shows the window, hands the person's input to the form's controls through their own
+// methods (as automation does), and lets the loop wait for the window system's events.
+class TFormView {
+ public:
+  virtual ~TFormView() = default;
+  // Shows the window modally over its owner.
+  virtual void Show() = 0;
+  virtual void Hide() = 0;
+  // Handles the window system's pending events; with wait, waits for at least one first.
+  virtual void ProcessEvents(bool wait) = 0;
+};
+
+// Makes the view of a form, or null to run it headless. Empty by default: every form of
+// this module then runs headless. A module that finds a window system sets it.
+using TFormViewFactory = std::function<std::unique_ptr<TFormView>(TForm& form)>;
+extern TFormViewFactory FormViewFactory;
 
 class TForm : public TControl {
  public:
@@ -54,6 +75,8 @@ class TForm : public TControl {
   virtual void DoClose(TCloseAction& action) {}
   // Runs the loop itself; descendants wrap it.
   int RunModalLoop();
+  // The view this form's modal show uses; by default the module's FormViewFactory.
+  virtual std::unique_ptr<TFormView> CreateView();
 
  private:
   void TryClose();

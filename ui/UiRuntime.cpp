@@ -13,24 +13,18 @@ bool g_busy = false;
 
 void Post(Message message) { g_queue.push_back(std::move(message)); }
 
-bool DeliverOne(bool insideModalWait) {
+std::optional<Message> Take(bool insideModalWait) {
   for (auto it = g_queue.begin(); it != g_queue.end(); ++it) {
-    if (it->idleOnly && !insideModalWait) {
-      // Idle messages keep their order: nothing behind one is delivered early.
-      return false;
-    }
+    if (it->idleOnly && !insideModalWait) continue;
     Message m = std::move(*it);
     g_queue.erase(it);
-    if (m.run) m.run();
-    return true;
+    return m;
   }
-  return false;
+  return std::nullopt;
 }
 
-void ProcessPending() {
+void PumpEvents() {
   if (g_pump) g_pump();
-  while (DeliverOne(false)) {
-  }
 }
 
 std::size_t PendingCount() { return g_queue.size(); }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/ComBase.h"
@@ -22,10 +23,12 @@ struct Message {
 };
 
 ZORVIK_EXPORT void Post(Message message);
-// Runs the oldest pending message that may be delivered now. False when there is none.
-ZORVIK_EXPORT bool DeliverOne(bool insideModalWait);
-// Runs every message that may be delivered now, including those posted meanwhile.
-ZORVIK_EXPORT void ProcessPending();
+// Takes the oldest message that may be delivered now: any message while a modal loop
+// waits for input, else the oldest that is not idle-only. Empty when there is none. The
+// caller runs it, and handles what it raises.
+ZORVIK_EXPORT std::optional<Message> Take(bool insideModalWait);
+// Lets a view toolkit handle its pending events.
+ZORVIK_EXPORT void PumpEvents();
 ZORVIK_EXPORT std::size_t PendingCount();
 ZORVIK_EXPORT void ClearPending();
 
@@ -39,8 +42,7 @@ ZORVIK_EXPORT void ShowMessageBox(UStringView text, UStringView caption);
 ZORVIK_EXPORT void SetBusyCursor(bool busy);
 ZORVIK_EXPORT bool BusyCursor();
 
-// A view toolkit that runs its own event loop hooks in here; ProcessPending then also
-// lets it handle its events.
+// A view toolkit that runs its own event loop hooks in here; PumpEvents calls it.
 ZORVIK_EXPORT void SetEventPump(std::function<void()> pump);
 
 }  // namespace ui_runtime

@@ -74,3 +74,9 @@ void TRunTestHost::UseFields(std::initializer_list<int> boxes) {
   for (int b = 1; b <= 5; ++b) Dialog->cgUseFields.SetChecked(b, false);
   for (int b : boxes) Dialog->cgUseFields.SetChecked(b, true);
 }
+
+std::filesystem::path TRunTestHost::Package(const std::string& name) {
+  std::filesystem::path copy = Dir / ("pkg-" + name);
+  if (!std::filesystem::exists(copy)) std::filesystem::copy_file(SharedPackage(name), copy);
+  return copy;
+}

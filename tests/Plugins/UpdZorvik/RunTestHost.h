@@ -31,12 +31,15 @@ class TRunTestHost {
   std::vector<std::string> DownloadFiles();
   // Checks the field boxes 1 to 5 (Name, QTH, Grid, State, QSL via).
   void UseFields(std::initializer_list<int> boxes);
+  // A private copy of a shared package: a run opens its package with no sharing, and
+  // other test programs may be reading the shared one.
+  std::filesystem::path Package(const std::string& name);
 
   TTempDir Dir;
   std::unique_ptr<THostCore> Core;
   std::unique_ptr<TfrmUpdZorvik> Dialog;
 };
 
-inline std::filesystem::path Package(const std::string& name) {
+inline std::filesystem::path SharedPackage(const std::string& name) {
   return std::filesystem::path(ZORVIK_FIXTURES) / "packages" / name;
 }

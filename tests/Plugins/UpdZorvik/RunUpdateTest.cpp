@@ -51,7 +51,8 @@ class RunUpdateTest : public ::testing::Test {
 TEST_F(RunUpdateTest, TinyPackageSendsTheExactStatements) {
   h.Import(kTinyHost);
   h.UseFields({1, 2, 3, 5});
-  ASSERT_TRUE(RunLocal(Package("tiny.zip")));
+  const fs::path package = h.Package("tiny.zip");
+  ASSERT_TRUE(RunLocal(package));
 
   const std::vector<UString> expected = {
       u"UPDATE CALLBOOK SET QSLMANAGER='Q0XYZ' WHERE OMCALL='Q0AAA'",
@@ -91,7 +92,7 @@ TEST_F(RunUpdateTest, TinyPackageSendsTheExactStatements) {
   EXPECT_EQ(log[log.size() - 2], u"Disconnect updates.");
   EXPECT_EQ(log.back(), u"Exec: Update Callbook with Zorvik data, " + h.Dialog->edSource.Text() + u" processed (00:00:00)");
   EXPECT_TRUE(h.DownloadFiles().empty());
-  EXPECT_TRUE(fs::exists(Package("tiny.zip")));
+  EXPECT_TRUE(fs::exists(package)) << "the user's package stays";
   EXPECT_FALSE(h.Dialog->adcUpd.Connected());
 }
 
@@ -102,7 +103,7 @@ TEST_F(RunUpdateTest, EveryPackageLayoutReadsTheSameRows) {
     TRunTestHost fresh;
     fresh.Import({{u"Q0ZZZ", N, N, N, N, N, u"0"}});
     fresh.UseFields({1, 2, 3, 4, 5});
-    fresh.Dialog->edSource.SetText(Utf8ToUString(Package(name).string()));
+    fresh.Dialog->edSource.SetText(Utf8ToUString(fresh.Package(name).string()));
     ASSERT_TRUE(fresh.Dialog->RunUpdate(slLocal, fresh.Dialog->edSource.Text()));
     EXPECT_EQ(fresh.Row(u"Q0ZZZ"), (TRow{u"Q0ZZZ", u"Zed", u"Zeta", u"ZZ99", u"ZZ", u"Q0ABC", u"0"}));
     EXPECT_TRUE(fresh.DownloadFiles().empty());
@@ -112,7 +113,7 @@ TEST_F(RunUpdateTest, EveryPackageLayoutReadsTheSameRows) {
 TEST_F(RunUpdateTest, PackageWithoutDatabaseEndsNormally) {
   h.Import(kTinyHost);
   h.UseFields({1});
-  ASSERT_TRUE(RunLocal(Package("nodb.zip")));
+  ASSERT_TRUE(RunLocal(h.Package("nodb.zip")));
   EXPECT_EQ(UStringToUtf8(h.Dialog->mProgress.Text()),
             UStringToUtf8(u"* Use: " + h.Dialog->edSource.Text() + u"\r\n* Done. Elapsed time 00:00:00"));
   EXPECT_TRUE(h.Core->Server.RecordedStatements.empty());
@@ -121,7 +122,7 @@ TEST_F(RunUpdateTest, PackageWithoutDatabaseEndsNormally) {
 
 TEST_F(RunUpdateTest, EmptyCallbookWalksNothing) {
   h.UseFields({1});
-  ASSERT_TRUE(RunLocal(Package("tiny.zip")));
+  ASSERT_TRUE(RunLocal(h.Package("tiny.zip")));
   EXPECT_NE(h.Dialog->mProgress.Text().find(u"   Updated 0 records of 0 total\r\n"), UString::npos);
 }
 
@@ -135,8 +136,8 @@ TEST_F(RunUpdateTest, PackagesThatCannotBeOpenedFailWithoutLeftovers) {
     TSourceLocation location;
     fs::path file;
   };
-  for (const Case& c : {Case{"not a ZIP", slLocal, notZip}, Case{"no location", slNone, Package("tiny.zip")},
-                        Case{"unknown location", static_cast<TSourceLocation>(7), Package("tiny.zip")}}) {
+  for (const Case& c : {Case{"not a ZIP", slLocal, notZip}, Case{"no location", slNone, h.Package("tiny.zip")},
+                        Case{"unknown location", static_cast<TSourceLocation>(7), h.Package("tiny.zip")}}) {
     SCOPED_TRACE(c.name);
     h.Core->Kernel.Messages.clear();
     UString text = Utf8ToUString(c.file.string());
@@ -168,7 +169,7 @@ TEST_F(RunUpdateTest, MissingLocalFileIsAnError) {
 TEST_F(RunUpdateTest, DamagedPackagesFailCleanly) {
   h.Import(kTinyHost);
   h.UseFields({1});
-  TBytes zip = ReadBytes(Package("tiny-stored.zip"));
+  TBytes zip = ReadBytes(SharedPackage("tiny-stored.zip"));
   TBytes badCrc = zip;
   badCrc[200] ^= 0xFF;  // inside the stored database
   TBytes truncated(zip.begin(), zip.begin() + static_cast<long>(zip.size() / 2));
@@ -213,7 +214,7 @@ TEST_F(RunUpdateTest, HostFailureAtRowKeepsEarlierStatements) {
   h.UseFields({1, 2, 3, 5});
   h.Core->Faults.FailCall({"ExecSQL", 3, E_FAIL, u"zorvik-host", u"disk I/O error"});
   try {
-    RunLocal(Package("tiny.zip"));
+    RunLocal(h.Package("tiny.zip"));
     FAIL();
   } catch (const EOleException& e) {
     EXPECT_EQ(e.Message, u"disk I/O error");
@@ -239,7 +240,7 @@ TEST_F(RunUpdateTest, FieldBoxesAreReadAfreshForEveryRow) {
       h.Dialog->cgUseFields.SetChecked(1, true);
     }
   });
-  ASSERT_TRUE(RunLocal(Package("tiny.zip")));
+  ASSERT_TRUE(RunLocal(h.Package("tiny.zip")));
   const auto& sent = h.Core->Server.RecordedStatements;
   ASSERT_FALSE(sent.empty());
   EXPECT_EQ(sent[0], u"UPDATE CALLBOOK SET QSLMANAGER='Q0XYZ' WHERE OMCALL='Q0AAA'");
@@ -269,7 +270,7 @@ TEST_F(RunUpdateTest, ProgressAndElapsedTime) {
   int n = 0;
   SetTickCountSource([&] { return ticks[std::min(n++, 1)]; });
   h.Dialog->mProgress.Clear();
-  ASSERT_TRUE(RunLocal(Package("nodb.zip")));
+  ASSERT_TRUE(RunLocal(h.Package("nodb.zip")));
   EXPECT_NE(h.Dialog->mProgress.Text().find(u"* Done. Elapsed time 01:00:00"), UString::npos);
   EXPECT_EQ(h.LogLines().back().substr(h.LogLines().back().size() - 10), u"(01:00:00)");
 }

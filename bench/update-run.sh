@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Whole-run benchmark: one update run of the million-row package against a callbook of
+# 1,000,000 rows on the reference host, next to the script a power user would write
+# instead (unzip -p into mdb-export, then sqlite3 importing the rows and applying the
+# same merge rules with one UPDATE ... FROM). Both start from copies of the same callbook
+# file, and their end states are compared before any figure counts.
+# Usage: bench/update-run.sh [package.zip] [--qsl]
+# The last line is "run/peer <ratio>".
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+ZIP=$ROOT/../shared/fixtures/packages/huge.zip
+QSL=
+for a in "$@"; do
+  case $a in
+    --qsl) QSL=--qsl ;;
+    *) ZIP=$a ;;
+  esac
+done
+BUILD=$ROOT/build-bench
+
+cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DZORVIK_SANITIZE=OFF -DZORVIK_BENCH=ON >/dev/null
+cmake --build "$BUILD" --target update_run -j2 >/dev/null
+
+TMP=$(mktemp -d)
+trap 'rm -rf "$TMP"' EXIT
+mkdir -p "$TMP/run" "$TMP/peer"
+
+# The callbook, built once from the package's own callsigns.
+unzip -p "$ZIP" DB.mdb >"$TMP/gen.mdb"
+"$BUILD/bin/update_run" make-callbook "$TMP/gen.mdb" "$TMP/run"
+rm -f "$TMP/gen.mdb"
+cp "$TMP/run/callbook.db" "$TMP/peer/callbook.db"
+cat "$ZIP" "$TMP/run/callbook.db" >/dev/null  # warm the page cache for both sides
+
+seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
+now() { date +%s.%N; }
+
+# --- the run -------------------------------------------------------------------------
+echo "== run: RunUpdate on the reference host"
+/usr/bin/time -f "%e %M" -o "$TMP/run.time" "$BUILD/bin/update_run" run "$ZIP" "$TMP/run" $QSL | tee "$TMP/run.out"
+read -r RUN_S RUN_KB <"$TMP/run.time"
+OPEN_INDEX=$(awk '/^open\+index/ { print $2 }' "$TMP/run.out")
+
+# --- the peer ------------------------------------------------------------------------
+echo "== peer: unzip -p | mdb-export | sqlite3 UPDATE ... FROM"
+# Blanks for trim(): every character up to U+0020 except NUL.
+WS="char($(seq -s, 1 32))"
+set_rule() {  # host column, package column: the length rule
+  echo "$1 = CASE WHEN length(trim(p.$2, $WS)) > 0 AND (CALLBOOK.$1 IS NULL OR
+        length(trim(CALLBOOK.$1, $WS)) < length(trim(p.$2, $WS))) THEN p.$2 ELSE CALLBOOK.$1 END"
+}
+need_rule() {
+  echo "(length(trim(p.$2, $WS)) > 0 AND (CALLBOOK.$1 IS NULL OR
+        length(trim(CALLBOOK.$1, $WS)) < length(trim(p.$2, $WS))))"
+}
+SETS="$(set_rule OMNAME Name), $(set_rule OMQTH QTH), $(set_rule GRIDSQUARE Grid), $(set_rule STATE State)"
+NEED="$(need_rule OMNAME Name) OR $(need_rule OMQTH QTH) OR $(need_rule GRIDSQUARE Grid) OR $(need_rule STATE State)"
+if [[ -n $QSL ]]; then
+  MGR="length(trim(p.Manager, $WS)) > 0"
+  SETS="$SETS,
+    Use_BUREAU = CASE WHEN $MGR AND instr(upper(p.Manager), 'BUREAU') > 0 THEN 1 ELSE Use_BUREAU END,
+    QSLMANAGER = CASE WHEN $MGR AND instr(upper(p.Manager), 'BUREAU') = 0 THEN p.Manager ELSE QSLMANAGER END"
+  NEED="$NEED OR $MGR"
+fi
+cat >"$TMP/peer.sql" <<EOF
+PRAGMA journal_mode=WAL;
+PRAGMA synchronous=NORMAL;
+PRAGMA cache_size=-262144;
+PRAGMA temp_store=MEMORY;
+CREATE TEMP TABLE p (CALL TEXT, Name TEXT, QTH TEXT, Grid TEXT, State TEXT, Manager TEXT);
+.import --csv --skip 1 $TMP/peer.csv p
+CREATE INDEX temp.p_call ON p (CALL);
+BEGIN;
+-- Walking the callbook in file order and looking the package up is much faster than
+-- the planner's choice of looking each package row up in the callbook.
+UPDATE CALLBOOK NOT INDEXED SET $SETS
+  FROM p WHERE CALLBOOK.OMCALL = p.CALL AND ($NEED);
+SELECT 'peer statements ' || changes();
+COMMIT;
+EOF
+T0=$(now)
+/usr/bin/time -f "%e %M" -o "$TMP/unzip.time" unzip -p "$ZIP" DB.mdb >"$TMP/peer.mdb"
+T1=$(now)
+/usr/bin/time -f "%e %M" -o "$TMP/export.time" mdb-export "$TMP/peer.mdb" CALLBOOK >"$TMP/peer.csv"
+T2=$(now)
+/usr/bin/time -f "%e %M" -o "$TMP/sqlite.time" sqlite3 "$TMP/peer/callbook.db" <"$TMP/peer.sql"
+T3=$(now)
+read -r _ EXPORT_KB <"$TMP/export.time"
+read -r _ SQLITE_KB <"$TMP/sqlite.time"
+UNZIP_S=$(seconds "$T0" "$T1")
+EXPORT_S=$(seconds "$T1" "$T2")
+SQLITE_S=$(seconds "$T2" "$T3")
+PEER_S=$(seconds "$T0" "$T3")
+printf 'peer unzip -p          %6.2f s\n' "$UNZIP_S"
+printf 'peer mdb-export        %6.2f s  peak %d MB\n' "$EXPORT_S" $((EXPORT_KB / 1024))
+printf 'peer sqlite3 import+update %6.2f s  peak %d MB\n' "$SQLITE_S" $((SQLITE_KB / 1024))
+printf 'peer whole             %6.2f s\n' "$PEER_S"
+
+# --- the two end states must agree ----------------------------------------------------
+sum() {
+  sqlite3 "$1" "SELECT OMCALL, OMNAME, OMQTH, GRIDSQUARE, STATE, QSLMANAGER, Use_BUREAU FROM CALLBOOK ORDER BY OMCALL, rowid" |
+    md5sum | cut -d' ' -f1
+}
+RUN_SUM=$(sum "$TMP/run/callbook.db")
+PEER_SUM=$(sum "$TMP/peer/callbook.db")
+if [[ $RUN_SUM != "$PEER_SUM" ]]; then
+  echo "the run and the peer left different callbooks ($RUN_SUM vs $PEER_SUM)" >&2
+  exit 1
+fi
+echo "callbooks agree: $RUN_SUM"
+
+echo "== summary"
+printf 'run whole              %6.2f s  peak %d MB (target < 600 MB)\n' "$RUN_S" $((RUN_KB / 1024))
+printf 'peer whole             %6.2f s\n' "$PEER_S"
+awk -v a="$OPEN_INDEX" -v b="$EXPORT_S" 'BEGIN { printf "open+index/mdb-export %.2f (target <= 1.5)\n", a / b }'
+awk -v a="$RUN_S" -v b="$PEER_S" 'BEGIN { printf "run/peer %.2f\n", a / b }'

@@ -1,0 +1,297 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ui/IniFile.h"
+
+namespace fs = std::filesystem;
+using namespace std::literals;
+
+namespace {
+
+// Takes the rights of an ordinary user while it lives, so that file permissions apply
+// even when the tests run as root.
+class TAsOrdinaryUser {
+ public:
+  TAsOrdinaryUser() : root_(::geteuid() == 0) {
+    if (root_) {
+      EXPECT_TRUE(::setegid(65534) == 0 && ::seteuid(65534) == 0);
+    }
+  }
+  ~TAsOrdinaryUser() {
+    if (root_) {
+      EXPECT_TRUE(::seteuid(0) == 0 && ::setegid(0) == 0);
+    }
+  }
+
+ private:
+  bool root_;
+};
+
+// Text as the bytes of a file in the given encoding, byte-order mark included.
+std::string Encoded(std::u16string_view text, TIniEncoding enc) {
+  if (enc == TIniEncoding::ieUtf8) return "\xEF\xBB\xBF" + UStringToUtf8(text);
+  if (enc == TIniEncoding::ieAnsi) return std::string(text.begin(), text.end());  // Latin-1 text
+  const bool le = enc == TIniEncoding::ieUtf16LE;
+  std::string out = le ? "\xFF\xFE" : "\xFE\xFF";
+  for (char16_t c : text) {
+    char lo = char(c & 0xFF), hi = char(c >> 8);
+    out += le ? std::string{lo, hi} : std::string{hi, lo};
+  }
+  return out;
+}
+
+class IniFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(::testing::TempDir()) /
+           ("ini-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    fs::permissions(dir_, fs::perms(0755));
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms(0755));
+    fs::remove_all(dir_);
+  }
+  UString Path(const std::string& name) const { return Utf8ToUString((dir_ / name).string()); }
+  void Put(const std::string& name, const std::string& bytes) const {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  }
+  std::string Get(const std::string& name) const {
+    std::ostringstream s;
+    s << std::ifstream(dir_ / name, std::ios::binary).rdbuf();
+    return s.str();
+  }
+  std::size_t Entries() const { return std::distance(fs::directory_iterator(dir_), fs::directory_iterator()); }
+
+  fs::path dir_;
+};
+
+TEST_F(IniFileTest, NamesMatchWithoutCaseAndKeysAndValuesAreTrimmed) {
+  Put("a.ini",
+      "orphan=outside any section\r\n"
+      "[ ZORVIK ] trailing text\r\n"
+      "  name \t=  Alice Smith \t\r\n"
+      "; Grid=comment\r\n"
+      "Resource= http://host/get?a=b\r\n"
+      "Name=second copy\r\n"
+      "[Zorvik\r\n"
+      "[other]\r\n"
+      "Grid=KO85\r\n"
+      "[zorvik]\r\n"
+      "State=only in the second block\r\n"
+      "Nul=a\0b\r\n"
+      "[Caf\xE9]\r\n"
+      "\xC9t\xE9=hot\r\n"s);
+  TIniFile ini(Path("a.ini"));
+  struct Case { const char16_t *section, *key, *expected; } cases[] = {
+      {u"Zorvik", u"Name", u"Alice Smith"},     {u"zORVIK", u"NAME", u"Alice Smith"},
+      {u"Zorvik", u"Resource", u"http://host/get?a=b"}, {u"Zorvik", u"Grid", u"-"},
+      {u"Zorvik", u"orphan", u"-"},              {u"Other", u"grid", u"KO85"},
+      {u"Zorvik", u"State", u"only in the second block"}, {u"CAFÉ", u"été", u"hot"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ini.ReadString(c.section, c.key, u"-"), c.expected) << UStringToUtf8(c.key);
+  EXPECT_EQ(ini.ReadString(u"Zorvik", u"Nul", u""), UString(u"a\0b", 3)) << "NUL inside a value lost";
+}
+
+TEST_F(IniFileTest, BooleansReadAsIntegersAndFallBackToTheDefault) {
+  Put("b.ini", "[Z]\nA=1\nB=0\nC=0x10\nD=$ff\nE=yes\nF=\nG= -1 \nH=0X0\n");
+  TIniFile ini(Path("b.ini"));
+  struct Case { const char16_t* key; bool whenFalse, whenTrue; } cases[] = {
+      {u"A", true, true},  {u"B", false, false}, {u"C", true, true},  {u"D", true, true},
+      {u"E", false, true}, {u"F", false, true},  {u"G", true, true},  {u"H", false, false},
+      {u"Missing", false, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ini.ReadBool(u"Z", c.key, false), c.whenFalse) << UStringToUtf8(c.key);
+    EXPECT_EQ(ini.ReadBool(u"Z", c.key, true), c.whenTrue) << UStringToUtf8(c.key);
+  }
+}
+
+TEST_F(IniFileTest, EachEncodingIsReadAndKeptOnWrite) {
+  const std::u16string before = u"[Zorvik]\r\nName=Chloé\r\n[Other]\r\nX=1\r\n";
+  const std::u16string after = u"[Zorvik]\r\nName=Chloé\r\nQTH=Zürich\r\n[Other]\r\nX=1\r\n";
+  for (TIniEncoding enc : {TIniEncoding::ieAnsi, TIniEncoding::ieUtf8, TIniEncoding::ieUtf16LE,
+                           TIniEncoding::ieUtf16BE}) {
+    SCOPED_TRACE(int(enc));
+    Put("e.ini", Encoded(before, enc));
+    TIniFile ini(Path("e.ini"));
+    EXPECT_EQ(ini.ReadString(u"zorvik", u"name", u""), u"Chloé");
+    ini.WriteString(u"Zorvik", u"QTH", u"Zürich");
+    EXPECT_EQ(Get("e.ini"), Encoded(after, enc));
+  }
+}
+
+TEST_F(IniFileTest, HostFileKeepsEveryOtherByteWithItsOwnLineEnds) {
+  for (std::string eol : {"\r\n", "\n"}) {
+    auto text = [&](std::initializer_list<std::string> lines, bool lastEol) {
+      std::string s;
+      for (const std::string& l : lines) s += l + eol;
+      return lastEol ? s : s.substr(0, s.size() - eol.size());
+    };
+    Put("host.ini", text({"; Host settings", "[Window]", "Left = 10", "  Top=20  ", "", "[zorvik]",
+                          "Name = 0", "Location=Internet", "", "; logging", "[Log]", "Path=C:\\Log\\\xE9.txt",
+                          "[Zorvik]", "QTH=1", "odd line without equals", "[Last]", "Tail=x"},
+                         false));
+    TIniFile ini(Path("host.ini"));
+    ini.WriteBool(u"Zorvik", u"Name", true);
+    ini.WriteBool(u"Zorvik", u"Grid", false);
+    ini.WriteString(u"Zorvik", u"QTH", u"");
+    ini.WriteString(u"Update", u"When", u"never");
+    EXPECT_EQ(Get("host.ini"),
+              text({"; Host settings", "[Window]", "Left = 10", "  Top=20  ", "", "[zorvik]", "Name = 1",
+                    "Location=Internet", "Grid=0", "", "; logging", "[Log]", "Path=C:\\Log\\\xE9.txt",
+                    "[Zorvik]", "QTH=", "odd line without equals", "[Last]", "Tail=x", "[Update]",
+                    "When=never"},
+                   true))
+        << (eol == "\n" ? "LF" : "CRLF");
+  }
+}
+
+TEST_F(IniFileTest, NewFileIsAnsiWithCrLfUnlessTheTextNeedsUtf8) {
+  TIniFile ini(Path("new.ini"));
+  EXPECT_EQ(ini.ReadString(u"Zorvik", u"Resource", u"dflt"), u"dflt");
+  ini.WriteString(u"Zorvik", u"Resource", u" http://x/é");
+  ini.WriteBool(u"Zorvik", u"Name", true);
+  EXPECT_EQ(Get("new.ini"), "[Zorvik]\r\nResource= http://x/\xE9\r\nName=1\r\n");
+  EXPECT_EQ(fs::status(dir_ / "new.ini").permissions() & fs::perms(0022), fs::perms::none);
+  EXPECT_EQ(TIniFile(Path("new.ini")).ReadString(u"Zorvik", u"Resource", u""), u"http://x/é");
+
+  TIniFile unicode(Path("new2.ini"));
+  unicode.WriteString(u"Zorvik", u"Resource", u"C:\\Пакет.zip");
+  EXPECT_EQ(Get("new2.ini"), "\xEF\xBB\xBF[Zorvik]\r\nResource=C:\\Пакет.zip\r\n");
+}
+
+TEST_F(IniFileTest, TextAnsiCannotHoldIsNeverTurnedIntoQuestionMarks) {
+  Put("ascii.ini", "[Window]\nTop=1\n");
+  TIniFile ascii(Path("ascii.ini"));
+  ascii.WriteString(u"Zorvik", u"Resource", u"/tmp/Łódź.zip");
+  EXPECT_EQ(Get("ascii.ini"), "\xEF\xBB\xBF[Window]\nTop=1\n[Zorvik]\nResource=/tmp/Łódź.zip\n");
+  EXPECT_EQ(TIniFile(Path("ascii.ini")).ReadString(u"Zorvik", u"Resource", u""), u"/tmp/Łódź.zip");
+
+  const std::string latin = "[Log]\r\nPath=caf\xE9\r\n[Zorvik]\r\nResource=old\r\n";
+  Put("latin.ini", latin);
+  TIniFile ini(Path("latin.ini"));
+  try {
+    ini.WriteString(u"Zorvik", u"Resource", u"/tmp/Łódź.zip");
+    FAIL() << "the value was written with lost characters";
+  } catch (const EConvertError& e) {
+    EXPECT_NE(e.Message.find(Path("latin.ini")), UString::npos) << e.what();
+  }
+  EXPECT_EQ(Get("latin.ini"), latin);
+  EXPECT_EQ(ini.ReadString(u"Zorvik", u"Resource", u""), u"old");
+  ini.WriteString(u"Zorvik", u"Resource", u"new");
+  EXPECT_EQ(Get("latin.ini"), "[Log]\r\nPath=caf\xE9\r\n[Zorvik]\r\nResource=new\r\n");
+}
+
+TEST_F(IniFileTest, ValuesThatWouldBreakIntoOtherLinesAreRefused) {
+  Put("i.ini", "[Zorvik]\nName=1\n");
+  TIniFile ini(Path("i.ini"));
+  EXPECT_THROW(ini.WriteString(u"Zorvik", u"Resource", u"x\r\n[Window]\r\nTop=0"), EArgumentException);
+  EXPECT_THROW(ini.WriteString(u"Zor]vik", u"Name", u"1"), EArgumentException);
+  EXPECT_THROW(ini.WriteString(u"Zorvik", u"A=B", u"1"), EArgumentException);
+  EXPECT_EQ(Get("i.ini"), "[Zorvik]\nName=1\n");
+}
+
+TEST_F(IniFileTest, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
+  const std::string old = "[Zorvik]\nName=0\n";
+  Put("s.ini", old);
+  TIniFile ini(Path("s.ini"));
+  EXPECT_FALSE(ini.ReadBool(u"Zorvik", u"Name", true));
+
+  fs::permissions(dir_, fs::perms(0555));
+  try {
+    TAsOrdinaryUser user;
+    ini.WriteBool(u"Zorvik", u"Name", true);
+    ADD_FAILURE() << "a write to a read-only folder succeeded";
+  } catch (const EFCreateError& e) {
+    EXPECT_EQ(e.Message.rfind(u"Cannot create file \"" + Path("s.ini") + u"\". ", 0), 0u) << e.what();
+  }
+  fs::permissions(dir_, fs::perms(0755));
+
+  // A full disk, staged with a file size limit below the new content's size.
+  std::string big(4096, 'x');
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 1024;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_THROW(ini.WriteString(u"Zorvik", u"Big", Utf8ToUString(big)), EFCreateError);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(Get("s.ini"), old);
+  EXPECT_EQ(Entries(), 1u) << "a temporary file was left behind";
+  EXPECT_FALSE(ini.ReadBool(u"Zorvik", u"Name", true)) << "the store kept a value the disk never got";
+}
+
+TEST_F(IniFileTest, SaveKeepsPermissionsAndSymbolicLinks) {
+  Put("real.ini", "[Zorvik]\nName=0\n");
+  fs::permissions(dir_ / "real.ini", fs::perms(0640));
+  fs::create_symlink(dir_ / "real.ini", dir_ / "link.ini");
+  TIniFile ini(Path("link.ini"));
+  ini.WriteBool(u"Zorvik", u"Name", true);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.ini"));
+  EXPECT_EQ(Get("real.ini"), "[Zorvik]\nName=1\n");
+  EXPECT_EQ(fs::status(dir_ / "real.ini").permissions(), fs::perms(0640));
+}
+
+TEST_F(IniFileTest, UnreadableOrOversizedFilesAreReportedByName) {
+  Put("locked.ini", "[Zorvik]\nName=1\n");
+  fs::permissions(dir_ / "locked.ini", fs::perms::none);
+  try {
+    TAsOrdinaryUser user;
+    TIniFile(Path("locked.ini")).ReadBool(u"Zorvik", u"Name", false);
+    ADD_FAILURE() << "an unreadable file read as missing";
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message.rfind(u"Cannot open file \"" + Path("locked.ini") + u"\". ", 0), 0u) << e.what();
+  }
+
+  Put("huge.ini", std::string(TIniFile::MaxFileSize + 1, '\n'));
+  Put("long.ini", "[Zorvik]\nName=" + std::string(TIniText::MaxLineLength, 'x') + "\n");
+  for (const char* name : {"huge.ini", "long.ini"}) {
+    try {
+      TIniFile(Path(name)).ReadString(u"Zorvik", u"Name", u"");
+      ADD_FAILURE() << name << " was read";
+    } catch (const EReadError& e) {
+      EXPECT_NE(e.Message.find(Path(name)), UString::npos) << e.what();
+    }
+  }
+}
+
+TEST_F(IniFileTest, TruncatedUtf16KeepsItsLastByte) {
+  Put("odd.ini", Encoded(u"[Zorvik]\r\nName=0\r\n", TIniEncoding::ieUtf16LE) + "\x41");
+  TIniFile ini(Path("odd.ini"));
+  ini.WriteString(u"Zorvik", u"Name", u"1");
+  EXPECT_EQ(Get("odd.ini"), Encoded(u"[Zorvik]\r\nName=1\r\n", TIniEncoding::ieUtf16LE) + "\x41");
+}
+
+TEST_F(IniFileTest, PathRulesAndTheNameTakenAtTheFirstRead) {
+  struct Case { const char16_t *path, *expected; } cases[] = {
+      {u"", u"/opt/host/Logger.ini"},
+      {u"settings.cfg", u"/opt/host/settings.ini"},
+      {u"plain", u"/opt/host/plain.ini"},
+      {u"/etc/log/app.cfg", u"/etc/log/app.cfg"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IniFilePath(c.path, u"/opt/host/Logger.exe"), c.expected);
+
+  Put("late.ini", "[Zorvik]\nLocation=Local\n");
+  UString configured;
+  TIniFile ini;
+  ini.SetFileNameSource([&] { return configured; });
+  configured = Path("late.ini");
+  EXPECT_EQ(ini.ReadString(u"Zorvik", u"Location", u""), u"Local");
+  Put("late.ini", "[Zorvik]\nLocation=Internet\n");
+  EXPECT_EQ(ini.ReadString(u"Zorvik", u"Location", u""), u"Local") << "the file was read twice";
+}
+
+}  // namespace

@@ -19,7 +19,8 @@ namespace ini_disk {
 namespace {
 
 [[noreturn]] void RaiseCreateError(UStringView path, int err) {
-  throw EFCreateError(Format(u"Cannot create file \"%s\". %s", {ExpandFileName(path), OSErrorText(err)}));
+  throw EFCreateError(
+      Format(u"Cannot create file \"%s\". %s", {ExpandFileName(path), OSErrorText(err)}));
 }
 
 // The file that a save must replace: the target of a symbolic link, else path itself.

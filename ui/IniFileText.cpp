@@ -15,7 +15,8 @@ char16_t FoldChar(char16_t c) {
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return char16_t(c - 0x20);
   if (c == 0xFF) return 0x178;
   if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return char16_t(c & ~1u);
-  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return c % 2 == 0 ? char16_t(c - 1) : c;
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E))
+    return c % 2 == 0 ? char16_t(c - 1) : c;
   if (c == 0x3C2) return 0x3A3;
   if (c >= 0x3B1 && c <= 0x3C9) return char16_t(c - 0x20);
   if (c >= 0x430 && c <= 0x44F) return char16_t(c - 0x20);
@@ -108,7 +109,8 @@ void TIniText::Split(std::string_view body, UStringView fileName) {
     }
     std::size_t end = pos + unit;
     if (c == u'\r' && end < body.size() && unitAt(end) == u'\n') end += unit;
-    lines_.push_back({std::string(body.substr(start, pos - start)), std::string(body.substr(pos, end - pos))});
+    lines_.push_back(
+        {std::string(body.substr(start, pos - start)), std::string(body.substr(pos, end - pos))});
     if (eol_.empty()) eol_ = lines_.back().eol;
     start = pos = end;
   }
@@ -167,12 +169,13 @@ bool TIniText::AllAscii() const {
 void TIniText::Set(UStringView section, UStringView key, UStringView value, UStringView fileName) {
   const UString sec = Trim(section), name = Trim(key);
   // Anything that would read back as another line, another section or no key at all.
-  if (sec.empty() || name.empty() || HasLineBreak(sec) || HasLineBreak(name) || HasLineBreak(value) ||
-      sec.find(u']') != UString::npos || name.find(u'=') != UString::npos || name[0] == u'[' ||
-      name[0] == u';' || name[0] == u'#')
-    throw EArgumentException(Format(u"Cannot write the key \"%s\" of section \"%s\" to the settings file "
-                                    u"\"%s\": the name or the value does not fit on one line of it",
-                                    {name, sec, UString(fileName)}));
+  if (sec.empty() || name.empty() || HasLineBreak(sec) || HasLineBreak(name) ||
+      HasLineBreak(value) || sec.find(u']') != UString::npos || name.find(u'=') != UString::npos ||
+      name[0] == u'[' || name[0] == u';' || name[0] == u'#')
+    throw EArgumentException(
+        Format(u"Cannot write the key \"%s\" of section \"%s\" to the settings file "
+               u"\"%s\": the name or the value does not fit on one line of it",
+               {name, sec, UString(fileName)}));
 
   const UString foldedSec = Fold(sec);
   auto keyIt = keys_.find({foldedSec, Fold(name)});
@@ -184,9 +187,10 @@ void TIniText::Set(UStringView section, UStringView key, UStringView value, UStr
   TIniEncoding encoding = encoding_;
   if (encoding_ == TIniEncoding::ieAnsi && !fits) {
     if (!AllAscii())
-      throw EConvertError(Format(u"Cannot write the key \"%s\" of section \"%s\" to the settings file "
-                                 u"\"%s\": its ANSI code page cannot represent the text",
-                                 {name, sec, UString(fileName)}));
+      throw EConvertError(
+          Format(u"Cannot write the key \"%s\" of section \"%s\" to the settings file "
+                 u"\"%s\": its ANSI code page cannot represent the text",
+                 {name, sec, UString(fileName)}));
     encoding = TIniEncoding::ieUtf8;  // ASCII bytes read the same as UTF-8
   }
 

@@ -52,7 +52,9 @@ class TIniText {
     std::size_t lastKey;  // line of its last key, or the header when it has none
   };
 
-  std::size_t Unit() const { return encoding_ == TIniEncoding::ieAnsi || encoding_ == TIniEncoding::ieUtf8 ? 1 : 2; }
+  std::size_t Unit() const {
+    return encoding_ == TIniEncoding::ieAnsi || encoding_ == TIniEncoding::ieUtf8 ? 1 : 2;
+  }
   char16_t UnitAt(std::string_view raw, std::size_t pos) const;
   UString Decode(const std::string& raw) const;
   std::string Encode(UStringView text) const;
@@ -66,6 +68,6 @@ class TIniText {
   std::string tail_;  // the odd last byte of a UTF-16 file, kept as it is
   std::string eol_;   // the line end that new lines get, encoded
   std::vector<TBlock> blocks_;
-  std::map<UString, std::size_t> sections_;                   // folded name -> first block
+  std::map<UString, std::size_t> sections_;                  // folded name -> first block
   std::map<std::pair<UString, UString>, std::size_t> keys_;  // folded names -> first line
 };

@@ -5,6 +5,7 @@
 
 #include "host/CallbookFile.h"
 #include "host/HostCore.h"
+#include "host/HostUpdate.h"
 #include "host/ModuleLoader.h"
 #include "platform/Kernel.h"
 #include "platform/OleAuto.h"
@@ -18,6 +19,7 @@ struct TOptions {
   std::vector<std::string> Withheld;
   std::vector<THostFault> Faults;
   std::vector<std::string> Words;  // the command and its arguments
+  TUpdateRequest Update;
 };
 
 struct EUsage {
@@ -51,6 +53,17 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       const std::string& v = value();
       try {
         o.Faults.push_back(THostFaults::ParseFault(v));
+      } catch (const Exception& e) {
+        throw EUsage{e.what()};
+      }
+    } else if (a == "--internet") {
+      o.Update.Internet = U(value());
+    } else if (a == "--local") {
+      o.Update.Local = U(value());
+    } else if (a == "--fields") {
+      const std::string& v = value();
+      try {
+        o.Update.Fields = ParseFieldList(v);
       } catch (const Exception& e) {
         throw EUsage{e.what()};
       }
@@ -168,6 +181,21 @@ int CmdClick(const TOptions& o, std::ostream& out, std::ostream& err) {
   return rc;
 }
 
+int CmdUpdate(const TOptions& o, std::ostream& out, std::ostream& err) {
+  if (o.Update.Internet && o.Update.Local) throw EUsage{"update takes --internet URL or --local FILE, not both"};
+  auto core = MakeHost(o, err);
+  core->Kernel.EchoLog = false;  // the progress log and the summary tell the story
+  auto loader = StartModule(*core, o, err);
+  if (!loader) return kExitFailed;
+  bool ok = RunUpdateJob(*core, o.Update, out, err);
+  HRESULT unload = loader->Unload(true);
+  if (Failed(unload)) {
+    err << "zorvik-host: unloading failed: " << Describe(TakeCallError(unload)) << "\n";
+    return kExitFailed;
+  }
+  return ok ? kExitOk : kExitFailed;
+}
+
 int CmdCallbook(const TOptions& o, std::ostream& out, std::ostream& err) {
   const auto& w = o.Words;
   if (w.size() < 2) throw EUsage{"callbook needs import FILE, export or show CALL"};
@@ -203,6 +231,9 @@ const char* HostUsage() {
   return "Usage: zorvik-host [options] COMMAND\n"
          "\n"
          "Commands:\n"
+         "  update                  run an update through the module's dialog, as a person would:\n"
+         "                          --internet URL or --local FILE, --fields name,qth,grid,state,qsl;\n"
+         "                          with neither source, the sample callbook and package\n"
          "  plugins                 load the module and list its identity and menu items\n"
          "  click                   load the module, click each of its menu items, print the result\n"
          "  callbook import FILE    append the rows of a TSV or CSV file (header line names the columns)\n"
@@ -217,6 +248,9 @@ const char* HostUsage() {
          "  --host-version N        the version the host reports (default 104019)\n"
          "  --withhold INTERFACE    do not offer IHostKernel, IHostServer, IApplicationWindows,\n"
          "                          IMenuManager or IHostIcons (repeatable)\n"
+         "  --internet URL          update: fetch the package from URL\n"
+         "  --local FILE            update: take the package from FILE\n"
+         "  --fields LIST           update: the fields that may change (default all five)\n"
          "  --fail METHOD:N:CODE[:DESCRIPTION]\n"
          "                          make the Nth call (0: every call) of a host method fail with CODE\n"
          "\n"
@@ -238,6 +272,10 @@ int RunHostCommandLine(const std::vector<std::string>& args, std::ostream& out, 
       return cmd == "plugins" ? CmdPlugins(o, out, err) : CmdClick(o, out, err);
     }
     if (cmd == "callbook") return CmdCallbook(o, out, err);
+    if (cmd == "update") {
+      if (o.Words.size() != 1) throw EUsage{"update takes no arguments besides its options"};
+      return CmdUpdate(o, out, err);
+    }
     throw EUsage{"unknown command " + cmd};
   } catch (const EUsage& u) {
     err << "zorvik-host: " << u.Text << "\n\n" << HostUsage();

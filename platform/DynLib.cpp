@@ -18,3 +18,8 @@ TDynLib::~TDynLib() {
 }
 
 void* TDynLib::Symbol(const char* name) const { return handle_ ? ::dlsym(handle_, name) : nullptr; }
+
+bool PinLoadedLibrary(const char* name) {
+  // The handle is deliberately never closed: RTLD_NODELETE makes the library stay.
+  return ::dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+}

@@ -4,6 +4,11 @@
 #include <memory>
 #include <string>
 
+// Keeps an already loaded library in memory for the life of the process, also after
+// everything that loaded it has been unloaded. For libraries that cannot be unloaded
+// safely. Returns false when the library is not loaded.
+bool PinLoadedLibrary(const char* name);
+
 // One loaded library; unloads it when destroyed.
 class TDynLib {
  public:

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "platform/SysUtils.h"
 
@@ -29,19 +30,21 @@ class TControl : public TObject {
     visible_ = visible;
     Changed();
   }
-  // A view's hook, called after every change of the control's state.
-  void SetChangeListener(TChangeListener listener) { listener_ = std::move(listener); }
+  // Adds a hook called after every change of the control's state: a view's, or an
+  // automation watcher's. Hooks stay for the control's life.
+  void AddChangeListener(TChangeListener listener) { listeners_.push_back(std::move(listener)); }
+  void SetChangeListener(TChangeListener listener) { AddChangeListener(std::move(listener)); }
 
  protected:
   void Changed() {
-    if (listener_) listener_();
+    for (const auto& l : listeners_) l();
   }
 
  private:
   UString name_;
   bool enabled_ = true;
   bool visible_ = true;
-  TChangeListener listener_;
+  std::vector<TChangeListener> listeners_;
 };
 
 // A push button. A disabled button ignores clicks.

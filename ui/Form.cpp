@@ -1,6 +1,10 @@
 #include "ui/Form.h"
 
 #include "ui/Application.h"
+#include "ui/ButtonedEdit.h"
+#include "ui/CheckGroup.h"
+#include "ui/Memo.h"
+#include "ui/RadioGroup.h"
 #include "ui/UiRuntime.h"
 
 namespace Forms {
@@ -52,10 +56,12 @@ int TForm::RunModalLoop() {
   showing_ = true;
   SetVisible(true);
   if (view) view->Show();
+  ui_runtime::PushModalTarget(this);
   struct Hide {
     TForm* f;
     TFormView* view;
     ~Hide() {
+      ui_runtime::PopModalTarget(f);
       if (view) view->Hide();
       f->showing_ = false;
       f->SetVisible(false);
@@ -95,6 +101,76 @@ void TForm::TryClose() {
     closed = true;
   });
   if (closed && action != TCloseAction::caNone) modalResult_ = mrCancel;
+}
+
+}  // namespace Forms
+
+namespace Forms {
+
+TControl* TForm::FindControl(UStringView name) const {
+  for (TControl* c : controls_)
+    if (c->Name() == name) return c;
+  return nullptr;
+}
+
+namespace {
+[[noreturn]] void Unsupported(const ui_runtime::Action& a, const TControl& c) {
+  throw EComponentError(u"Control '" + a.control + u"' (" + c.ClassName() + u") cannot take this action");
+}
+
+// The text a watcher sees of a control.
+UString WatchedText(const TControl& c) {
+  if (auto* m = dynamic_cast<const TMemo*>(&c)) return m->Text();
+  if (auto* e = dynamic_cast<const TButtonedEdit*>(&c)) return e->Text();
+  if (auto* p = dynamic_cast<const TStatusPane*>(&c)) return p->Text();
+  if (auto* p = dynamic_cast<const TProgressPane*>(&c)) return IntToStr(p->Percent());
+  return {};
+}
+}  // namespace
+
+bool TForm::Perform(const ui_runtime::Action& a) {
+  using K = ui_runtime::Action::Kind;
+  if (a.kind == K::Close) {
+    Close();
+    return true;
+  }
+  TControl* c = FindControl(a.control);
+  if (!c) throw EComponentError(u"The form has no control named '" + a.control + u"'");
+  if (a.kind == K::Watch) {
+    auto onText = a.onText;
+    TControl* watched = c;
+    c->AddChangeListener([onText, watched] {
+      if (onText) onText(WatchedText(*watched));
+    });
+    if (onText) onText(WatchedText(*c));
+    return true;
+  }
+  if (auto* b = dynamic_cast<TButton*>(c)) {
+    if (a.kind != K::Press) Unsupported(a, *c);
+    return b->Click();
+  }
+  if (auto* e = dynamic_cast<TButtonedEdit*>(c)) {
+    switch (a.kind) {
+      case K::Type: return e->UserType(a.text);
+      case K::SetText: return e->UserReplaceText(a.text);
+      case K::Backspace: return e->UserBackspace();
+      case K::Paste: return e->UserPaste(a.text);
+      case K::Cut: return e->UserCut();
+      case K::Press: return e->ClickButton();
+      default: Unsupported(a, *c);
+    }
+  }
+  if (auto* r = dynamic_cast<TRadioGroup*>(c)) {
+    if (a.kind != K::Select) Unsupported(a, *c);
+    return r->UserSelect(a.index);
+  }
+  if (auto* g = dynamic_cast<TCheckGroup*>(c)) {
+    if (a.kind == K::Toggle) return g->UserToggle(a.index);
+    if (a.kind != K::Check) Unsupported(a, *c);
+    if (a.index < 0 || a.index >= g->Count()) return false;
+    return g->Checked(a.index) == a.checked || g->UserToggle(a.index);
+  }
+  Unsupported(a, *c);
 }
 
 }  // namespace Forms

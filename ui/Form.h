@@ -7,9 +7,11 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "PluginAPI/PluginAPI.h"
 #include "ui/Control.h"
+#include "ui/UiRuntime.h"
 
 namespace Forms {
 
@@ -37,7 +39,7 @@ class TFormView {
 using TFormViewFactory = std::function<std::unique_ptr<TFormView>(TForm& form)>;
 extern TFormViewFactory FormViewFactory;
 
-class TForm : public TControl {
+class TForm : public TControl, public ui_runtime::AutomationTarget {
  public:
   explicit TForm(UString name);
   ~TForm() override;
@@ -66,6 +68,14 @@ class TForm : public TControl {
   // the error box and goes no further.
   static void Dispatch(const std::function<void()>& handler);
 
+  // Makes a control reachable by its name, for automation and views. The control must
+  // live as long as the form.
+  void RegisterControl(TControl& control) { controls_.push_back(&control); }
+  TControl* FindControl(UStringView name) const;
+  const std::vector<TControl*>& Controls() const { return controls_; }
+  // Carries out a person's action on one of the registered controls.
+  bool Perform(const ui_runtime::Action& action) override;
+
  protected:
   // The step that runs just before the form becomes visible.
   virtual void DoShow() {}
@@ -84,6 +94,7 @@ class TForm : public TControl {
   int modalResult_ = mrNone;
   bool showing_ = false;
   bool closeRequested_ = false;
+  std::vector<TControl*> controls_;
   std::uint32_t icons_[2] = {0, 0};
 };
 

@@ -49,21 +49,75 @@ void SetEventPump(std::function<void()> pump) { g_pump = std::move(pump); }
 
 #include <map>
 
+#include "platform/SysUtils.h"
+
 namespace ui_runtime {
 namespace {
-std::map<std::uint32_t, UString> g_icons;
+struct Icon {
+  UString description;
+  IconImage image;
+};
+std::map<std::uint32_t, Icon> g_icons;
 std::uint32_t g_nextIcon = 0x10000;
 }  // namespace
 
-std::uint32_t CreateIconHandle(UStringView description) {
+std::uint32_t CreateIconHandle(UStringView description) { return CreateIconHandle(description, IconImage{}); }
+
+std::uint32_t CreateIconHandle(UStringView description, IconImage image) {
+  bool empty = image.Width == 0 && image.Height == 0 && image.Pixels.empty();
+  if (!empty && (image.Width < 1 || image.Width > 256 || image.Height < 1 || image.Height > 256 ||
+                 image.Pixels.size() != std::size_t(image.Width) * std::size_t(image.Height)))
+    throw EInvalidOperation(u"An icon's picture must be 1 to 256 pixels each way, with one value per pixel.");
   std::uint32_t h = g_nextIcon++;
-  g_icons.emplace(h, UString(description));
+  g_icons.emplace(h, Icon{UString(description), std::move(image)});
   return h;
 }
 bool DestroyIcon(std::uint32_t icon) { return g_icons.erase(icon) > 0; }
 bool IconExists(std::uint32_t icon) { return g_icons.count(icon) > 0; }
 UString IconDescription(std::uint32_t icon) {
   auto it = g_icons.find(icon);
-  return it == g_icons.end() ? UString() : it->second;
+  return it == g_icons.end() ? UString() : it->second.description;
+}
+IconImage GetIconImage(std::uint32_t icon) {
+  auto it = g_icons.find(icon);
+  return it == g_icons.end() ? IconImage{} : it->second.image;
+}
+}  // namespace ui_runtime
+
+#include <algorithm>
+#include <vector>
+
+namespace ui_runtime {
+namespace {
+std::vector<AutomationTarget*> g_modal;
+ChooserHook g_chooser;
+std::deque<std::optional<UString>> g_chooserAnswers;
+}  // namespace
+
+void PushModalTarget(AutomationTarget* target) { g_modal.push_back(target); }
+void PopModalTarget(AutomationTarget* target) {
+  auto it = std::find(g_modal.rbegin(), g_modal.rend(), target);
+  if (it != g_modal.rend()) g_modal.erase(std::next(it).base());
+}
+AutomationTarget* ActiveModalTarget() { return g_modal.empty() ? nullptr : g_modal.back(); }
+
+void PostAction(Action action, bool idleOnly, std::function<void(const Action&)> refused) {
+  Post({[action = std::move(action), refused = std::move(refused)] {
+          AutomationTarget* target = ActiveModalTarget();
+          if (!target || !target->Perform(action)) {
+            if (refused) refused(action);
+          }
+        },
+        idleOnly});
+}
+
+void SetChooserHook(ChooserHook hook) { g_chooser = std::move(hook); }
+void QueueChooserAnswer(std::optional<UString> path) { g_chooserAnswers.push_back(std::move(path)); }
+std::optional<UString> RunFileChooser(const ChooserRequest& request) {
+  if (g_chooser) return g_chooser(request);
+  if (g_chooserAnswers.empty()) return std::nullopt;
+  auto answer = std::move(g_chooserAnswers.front());
+  g_chooserAnswers.pop_front();
+  return answer;
 }
 }  // namespace ui_runtime

@@ -1,6 +1,9 @@
 #include "Plugins/UpdZorvik/UpdZorvik.h"
 
-#include "Plugins/UpdZorvik/ApplicationHandle.h"
+#include "Plugins/UpdZorvik/uUpdZorvik.h"
+#include "platform/Kernel.h"
+#include "ui/Application.h"
+#include "platform/DynLib.h"
 #include "platform/InterfacedObject.h"
 
 #include <vector>
@@ -44,7 +47,7 @@ TPlugin::TPlugin(ICore* core) {
     if (!FApplicationWindows) throw EInvalidCoreVersion(u"This plugin needs windows support.");
     THandle handle = 0;
     CheckSafeCallResult(FApplicationWindows->GetApplicationHandle(&handle));
-    SetApplicationHandle(handle);
+    Application().SetHandle(handle);
     std::int32_t category = 0;
     CheckSafeCallResult(GetCategory(&category));
     FMenuItem = std::make_unique<TPluginMenuItem>(FCore.Get(), category);
@@ -86,7 +89,7 @@ bool TPlugin::GetInterface(REFIID iid, void** obj) {
 void TPlugin::Teardown() {
   std::unique_ptr<TPluginMenuItem> item = std::move(FMenuItem);
   auto releaseHost = [&] {
-    SetApplicationHandle(0);
+    Application().SetHandle(0);
     FHostServer = nullptr;
     FHostKernel = nullptr;
     FApplicationWindows = nullptr;
@@ -149,8 +152,27 @@ void TPlugin::MenuClick(TObject* /*sender*/) {
   // The dialog reads its settings path from the host kernel; without it nothing is shown.
   if (!FHostKernel)
     throw EUnsupportedCore(u"The update dialog needs the host's kernel services, which this host does not offer.");
-  throw EBaseException(u"The update dialog is not available in this build.");
+  auto dialog = std::make_unique<TfrmUpdZorvik>(FCore.Get());
+  dialog->Caption = PluginCaption;
+  dialog->FHostKernel = FHostKernel;
+  dialog->FHostServer = FHostServer;
+  BStr iniPath;
+  CheckSafeCallResult(FHostKernel->GetValue(BStr(u"APP_INI").Get(), iniPath.Put()));
+  dialog->FIniPath = iniPath.Text();
+  dialog->FSection = u"Zorvik";
+  dialog->FInternetResource = DefaultInternetResource();
+  dialog->FLocalFile = ExtractFilePath(GetModuleFileName()) + u"Download" + PathDelim + u"DB.zip";
+  dialog->dlgSource.Filter = u"Archive files|*.zip";
+  dialog->dlgSource.FilterIndex = 1;
+  dialog->FLocation = slInternet;
+  dialog->ShowModal();
 }
+
+namespace {
+// The window toolkit the dialog's view uses keeps process-wide state that does not
+// survive being unloaded, so once this module has pulled it in it stays.
+const bool g_viewToolkitPinned = PinLoadedLibrary("libQt6Core.so.6");
+}  // namespace
 
 // ---- Exports ----
 

@@ -17,6 +17,11 @@ constexpr std::int32_t MinCoreVersion = 104019;
 constexpr GUID PluginID = MakeGUID("{2495F41E-7FFE-43CB-9347-0A44F6BE6B0E}");
 // The update server's web address, named in the menu hint and the default download.
 inline constexpr char16_t UpdateServerAddress[] = u"http://www.zorvik.example";
+// The default Internet resource: the package on the update server, stored with one
+// leading blank before the scheme.
+inline UString DefaultInternetResource() {
+  return u" " + UString(UpdateServerAddress) + u"/download/other/DB.zip";
+}
 // Caption of the menu item and of the update dialog; also the plug-in's name.
 inline constexpr char16_t PluginCaption[] = u"Update Callbook with Zorvik data";
 

@@ -12,7 +12,9 @@
 #include "ui/ButtonedEdit.h"
 #include "ui/CheckGroup.h"
 #include "ui/Control.h"
+#include "ui/IniFile.h"
 #include "ui/Memo.h"
+#include "ui/OpenDialog.h"
 #include "ui/RadioGroup.h"
 
 class TJetQuery;
@@ -46,6 +48,8 @@ class TfrmUpdZorvik : public TForm {
   TRadioGroup rgLocation{u"rgLocation"};
   TControl Label2{u"Label2"};
   TMemo mProgress{u"mProgress"};
+  TOpenDialog dlgSource{u"dlgSource"};
+  TIniFile iniUpdate;
   TStatusPane StatusPane2{u"StatusPane2"};
   TControl imgLogo{u"imgLogo"};
   TCheckGroup cgUseFields{u"cgUseFields"};
@@ -59,6 +63,23 @@ class TfrmUpdZorvik : public TForm {
   TSourceLocation FLocation = slNone;
   UString FInternetResource;
   UString FLocalFile;
+
+  // Enables Update exactly when the source is acceptable, Callsign and at least one data
+  // field are checked, and no run is in progress or has just succeeded.
+  void CheckActions();
+  // Sets up the source edit for the current location.
+  void CheckLocation();
+
+  // Event handlers.
+  void FormCreate(TObject* Sender);
+  void FormActivate(TObject* Sender);
+  void FormClose(TObject* Sender, Forms::TCloseAction& Action);
+  void edSourceChange(TObject* Sender);
+  void edSourceButtonClick(TObject* Sender);
+  void rgLocationChanging(TObject* Sender, int NewIndex, bool& AllowChange);
+  void cgUseFieldsChange(TObject* Sender, int Index);
+  void dbtUpdateClickOk(TObject* Sender);
+  void dbtUpdateClickCancel(TObject* Sender);
 
   // Appends Level * 3 blanks and Text to the progress log, and a line break when NewLine
   // is set; keeps the last line in view and lets pending messages through.
@@ -87,7 +108,12 @@ class TfrmUpdZorvik : public TForm {
   // text when no enabled field needs a change. Reads the field boxes afresh.
   UString BuildUpdateSQL(std::int32_t handle, UStringView callsign, TJetQuery& query);
 
+ protected:
+  void Activate() override { FormActivate(this); }
+  void DoClose(Forms::TCloseAction& action) override { FormClose(this, action); }
+
  private:
+  bool FRunning = false;
   UString HostValue(UStringView name);
   void HostLog(UStringView text);
   void WalkCallbook(TJetQuery& query, std::int32_t& total, std::int32_t& updated);

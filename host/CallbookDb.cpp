@@ -7,6 +7,10 @@
 
 namespace {
 constexpr auto kCommitInterval = std::chrono::milliseconds(500);
+// Page cache of the connection, in KiB. A run walks the callbook in OMCALL order, which
+// is not the order of the rows in the file, and updates rows all over it; with the
+// default 2 MB every step and every update reads its page from the file again.
+constexpr int kCacheKiB = 256 * 1024;
 constexpr const char* kSelectColumns = "SELECT OMCALL,OMNAME,OMQTH,GRIDSQUARE,STATE,QSLMANAGER,Use_BUREAU FROM CALLBOOK";
 }  // namespace
 
@@ -22,6 +26,13 @@ TCallbookDb::TCallbookDb(UStringView path) : FPath(path) {
   sqlite3_busy_timeout(raw, 5000);
   Run("PRAGMA journal_mode=WAL");
   Run("PRAGMA synchronous=NORMAL");
+  Run(("PRAGMA cache_size=-" + std::to_string(kCacheKiB)).c_str());
+  // A run's transactions touch pages all over the file, so each one is nearly as large
+  // as the table; checkpointing after every one would copy the table each half second.
+  // The log may grow to this many pages before it is copied back and restarted.
+  Run("PRAGMA wal_autocheckpoint=16384");
+  // Once copied back, the log file is cut down to this size again.
+  Run("PRAGMA journal_size_limit=67108864");
   Run("CREATE TABLE IF NOT EXISTS CALLBOOK (OMCALL TEXT, OMNAME TEXT, OMQTH TEXT, GRIDSQUARE TEXT, STATE TEXT, "
       "QSLMANAGER TEXT, Use_BUREAU INTEGER CHECK (Use_BUREAU IN (0, 1)))");
   Run("CREATE INDEX IF NOT EXISTS CALLBOOK_OMCALL ON CALLBOOK (OMCALL)");
@@ -76,8 +87,9 @@ void TCallbookDb::Commit() {
 }
 
 int TCallbookDb::Exec(const TCallbookUpdate& update) {
-  std::string shape;
-  for (int c : update.Columns) shape += static_cast<char>('0' + c);
+  // The SET list's columns, three bits each; a column appears at most once.
+  std::uint32_t shape = 0;
+  for (int c : update.Columns) shape = shape << 3 | static_cast<std::uint32_t>(c + 1);
   auto it = FUpdates.find(shape);
   if (it == FUpdates.end()) {
     std::string sql = "UPDATE CALLBOOK SET ";
@@ -189,4 +201,11 @@ UStringView TCallbookDb::TCursor::Text(int column) const {
   auto* p = static_cast<const char16_t*>(sqlite3_column_text16(FStmt.get(), column));
   int bytes = sqlite3_column_bytes16(FStmt.get(), column);
   return p ? UStringView(p, static_cast<std::size_t>(bytes) / 2) : UStringView();
+}
+
+std::string_view TCallbookDb::TCursor::Utf8(int column) const {
+  if (!FOnRow) return {};
+  auto* p = reinterpret_cast<const char*>(sqlite3_column_text(FStmt.get(), column));
+  int bytes = sqlite3_column_bytes(FStmt.get(), column);
+  return p ? std::string_view(p, static_cast<std::size_t>(bytes)) : std::string_view();
 }

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "host/JetSql.h"
 #include "platform/UStrings.h"
@@ -54,6 +55,9 @@ class TCallbookDb {
     bool IsNull(int column) const;
     // The column's text in UTF-16 units; valid until the cursor moves.
     UStringView Text(int column) const;
+    // The column's text as stored, in UTF-8, without a conversion; valid until the cursor
+    // moves or Text is asked for the same column.
+    std::string_view Utf8(int column) const;
 
    private:
     TCallbookDb& FDb;
@@ -87,7 +91,7 @@ class TCallbookDb {
 
   UString FPath;
   std::unique_ptr<sqlite3, DbCloser> FDb;
-  std::map<std::string, TStatementPtr> FUpdates;  // by the shape of the SET list
+  std::map<std::uint32_t, TStatementPtr> FUpdates;  // by the shape of the SET list
   TStatementPtr FBegin, FCommit;
   bool FInTransaction = false;
   std::chrono::steady_clock::time_point FTransactionStart;

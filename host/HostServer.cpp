@@ -1,6 +1,27 @@
 #include "host/HostServer.h"
 
+#include <new>
+
 #include "platform/OleAuto.h"
+
+namespace {
+// The text of a BSTR in place; empty for null.
+UStringView BSTRView(BSTR s) { return s ? UStringView(s, SysStringLen(s)) : UStringView(); }
+
+// A new BSTR with the column's text. Plain ASCII, the usual content of a callbook, is
+// widened straight from the stored bytes; anything else goes through SQLite's own
+// conversion.
+BSTR ColumnBSTR(const TCallbookDb::TCursor& c, int column) {
+  std::string_view bytes = c.Utf8(column);
+  for (char b : bytes)
+    if (static_cast<unsigned char>(b) >= 0x80) return AllocBSTR(c.Text(column));
+  if (bytes.size() > 0x3FFFFFF0u) throw std::bad_alloc();
+  BSTR s = SysAllocStringLen(nullptr, static_cast<std::uint32_t>(bytes.size()));
+  if (!s) throw std::bad_alloc();
+  for (std::size_t i = 0; i < bytes.size(); ++i) s[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]));
+  return s;
+}
+}  // namespace
 
 THostServer::THostServer(THostFaults& faults, IUnknown& identity, TCallbookDb& db)
     : THostPart(faults, identity), FDb(db) {}
@@ -30,7 +51,7 @@ HRESULT THostServer::CreateQuery(std::int32_t* handle) {
 HRESULT THostServer::OpenQuery(std::int32_t handle, BSTR sql) {
   return Call("OpenQuery", [&] {
     TQuery& q = Find(handle);
-    TCallbookSelect select = ParseCallbookSelect(BSTRText(sql));
+    TCallbookSelect select = ParseCallbookSelect(BSTRView(sql));
     q.Cursor.reset();
     q.Cursor = FDb.Select(select);
   });
@@ -67,7 +88,7 @@ HRESULT THostServer::GetFieldValue(std::int32_t handle, BSTR field, BSTR* value,
     BSTR& io = Out(value);
     std::int32_t& res = Out(result);
     TCallbookDb::TCursor& c = Open(handle);
-    auto column = FindCallbookColumn(BSTRText(field));
+    auto column = FindCallbookColumn(BSTRView(field));
     if (!column) throw EHostError(E_INVALIDARG, u"CALLBOOK has no column " + BSTRText(field) + u".");
     if (c.Eof()) throw EHostError(E_FAIL, u"Query " + IntToStr(handle) + u" has no current row.");
     if (c.IsNull(*column)) {
@@ -78,7 +99,7 @@ HRESULT THostServer::GetFieldValue(std::int32_t handle, BSTR field, BSTR* value,
     if (IsBooleanColumn(*column))
       fresh = AllocBSTR(c.Text(*column) == u"0" ? u"False" : u"True");
     else
-      fresh = AllocBSTR(c.Text(*column));
+      fresh = ColumnBSTR(c, *column);
     SysFreeString(io);
     io = fresh;
     res = 1;
@@ -105,7 +126,7 @@ HRESULT THostServer::FreeQuery(std::int32_t handle) {
 HRESULT THostServer::ExecSQL(BSTR sql, std::int32_t* result) {
   return Call("ExecSQL", [&] {
     std::int32_t& out = Out(result);
-    TCallbookUpdate update = ParseCallbookUpdate(BSTRText(sql));
+    TCallbookUpdate update = ParseCallbookUpdate(BSTRView(sql));
     int changed = FDb.Exec(update);
     ++FStatements;
     FRowsChanged += changed;

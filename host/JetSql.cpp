@@ -9,10 +9,24 @@ constexpr const char16_t* kColumnNames[kCallbookColumnCount] = {u"OMCALL", u"OMN
 
 enum class TTok { End, Word, Text, Symbol };
 
+// A token's text points into the statement, which outlives the parser.
 struct TToken {
   TTok Kind = TTok::End;
-  UString Text;  // word, literal content or the symbol
+  UStringView Text;  // word, literal content or the symbol
 };
+
+// Equal ignoring the case of ASCII letters, without making copies: the host compares
+// names for every value a plug-in reads and every statement it runs.
+bool SameAscii(UStringView a, UStringView b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i], y = b[i];
+    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
+    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
 
 bool IsWordChar(char16_t c) {
   return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_';
@@ -40,16 +54,16 @@ class TJetParser {
       std::size_t end = s_.find(c, pos_ + 1);
       if (end == UStringView::npos) Fail(u"a text literal is not closed");
       t.Kind = TTok::Text;
-      t.Text = UString(s_.substr(pos_ + 1, end - pos_ - 1));
+      t.Text = s_.substr(pos_ + 1, end - pos_ - 1);
       pos_ = end + 1;
     } else if (IsWordChar(c)) {
       std::size_t start = pos_;
       while (pos_ < s_.size() && IsWordChar(s_[pos_])) ++pos_;
       t.Kind = TTok::Word;
-      t.Text = UString(s_.substr(start, pos_ - start));
+      t.Text = s_.substr(start, pos_ - start);
     } else {
       t.Kind = TTok::Symbol;
-      t.Text = UString(1, c);
+      t.Text = s_.substr(pos_, 1);
       ++pos_;
     }
     return t;
@@ -57,7 +71,7 @@ class TJetParser {
 
   void Keyword(UStringView word) {
     TToken t = Next();
-    if (t.Kind != TTok::Word || !SameTextAscii(t.Text, word)) Fail(UString(u"expected ") + UString(word) + Found(t));
+    if (t.Kind != TTok::Word || !SameAscii(t.Text, word)) Fail(UString(u"expected ") + UString(word) + Found(t));
   }
   void Symbol(char16_t c) {
     TToken t = Next();
@@ -67,17 +81,17 @@ class TJetParser {
     TToken t = Next();
     if (t.Kind != TTok::Word) Fail(u"expected a column name" + Found(t));
     auto col = FindCallbookColumn(t.Text);
-    if (!col) Fail(u"CALLBOOK has no column " + t.Text);
+    if (!col) Fail(u"CALLBOOK has no column " + UString(t.Text));
     return *col;
   }
   TCallbookValue Value() {
     TToken t = Next();
     TCallbookValue v;
     if (t.Kind == TTok::Text) {
-      v.Text = std::move(t.Text);
-    } else if (t.Kind == TTok::Word && (SameTextAscii(t.Text, u"TRUE") || SameTextAscii(t.Text, u"FALSE"))) {
+      v.Text = UString(t.Text);
+    } else if (t.Kind == TTok::Word && (SameAscii(t.Text, u"TRUE") || SameAscii(t.Text, u"FALSE"))) {
       v.IsBoolean = true;
-      v.Boolean = SameTextAscii(t.Text, u"TRUE");
+      v.Boolean = SameAscii(t.Text, u"TRUE");
     } else {
       Fail(u"expected a text literal, TRUE or FALSE" + Found(t));
     }
@@ -103,7 +117,7 @@ class TJetParser {
       case TTok::Text:
         return u", found a text literal";
       default:
-        return u", found \"" + t.Text + u"\"";
+        return u", found \"" + UString(t.Text) + u"\"";
     }
   }
 
@@ -117,14 +131,18 @@ class TJetParser {
 const char16_t* CallbookColumnName(int column) { return kColumnNames[column]; }
 
 std::optional<int> FindCallbookColumn(UStringView name) {
+  static constexpr UStringView kNames[kCallbookColumnCount] = {u"OMCALL", u"OMNAME",     u"OMQTH",     u"GRIDSQUARE",
+                                                              u"STATE",  u"QSLMANAGER", u"Use_BUREAU"};
   for (int i = 0; i < kCallbookColumnCount; ++i)
-    if (SameTextAscii(name, kColumnNames[i])) return i;
+    if (SameAscii(name, kNames[i])) return i;
   return std::nullopt;
 }
 
 TCallbookUpdate ParseCallbookUpdate(UStringView sql) {
   TJetParser p(sql);
   TCallbookUpdate u;
+  u.Columns.reserve(kCallbookColumnCount);
+  u.Values.reserve(kCallbookColumnCount);
   p.Keyword(u"UPDATE");
   p.Keyword(u"CALLBOOK");
   p.Keyword(u"SET");
@@ -164,7 +182,7 @@ TCallbookSelect ParseCallbookSelect(UStringView sql) {
   p.Keyword(u"FROM");
   p.Keyword(u"CALLBOOK");
   TToken t = p.Peek();
-  if (t.Kind == TTok::Word && SameTextAscii(t.Text, u"WHERE")) {
+  if (t.Kind == TTok::Word && SameAscii(t.Text, u"WHERE")) {
     p.Next();
     if (p.Column() != static_cast<int>(TCallbookColumn::OMCALL)) p.Fail(u"only WHERE OMCALL=value is understood");
     p.Symbol(u'=');
@@ -173,7 +191,7 @@ TCallbookSelect ParseCallbookSelect(UStringView sql) {
     s.Call = std::move(call.Text);
     t = p.Peek();
   }
-  if (t.Kind == TTok::Word && SameTextAscii(t.Text, u"ORDER")) {
+  if (t.Kind == TTok::Word && SameAscii(t.Text, u"ORDER")) {
     p.Next();
     p.Keyword(u"BY");
     if (p.Column() != static_cast<int>(TCallbookColumn::OMCALL)) p.Fail(u"only ORDER BY OMCALL is understood");

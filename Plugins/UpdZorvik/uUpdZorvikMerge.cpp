@@ -38,9 +38,12 @@ constexpr LengthRule kLengthRules[] = {
     {1, u"Name", u"OMNAME"}, {2, u"QTH", u"OMQTH"}, {3, u"Grid", u"GRIDSQUARE"}, {4, u"State", u"STATE"}};
 constexpr int kQslViaBox = 5;
 
-void Append(UString& list, UStringView assignment) {
+// Appends column=literal to the assignment list, with a comma before when it holds text.
+void Append(UString& list, UStringView column, UStringView value) {
   if (!list.empty()) list.push_back(u',');
-  list += assignment;
+  list += column;
+  list.push_back(u'=');
+  list += QuoteSQLLiteral(value);
 }
 
 }  // namespace
@@ -62,17 +65,25 @@ UString TfrmUpdZorvik::BuildUpdateSQL(std::int32_t handle, UStringView callsign,
     if (packageLength == 0) continue;
     if (found == 0 || TrimmedLength(UStringView(hostValue.Get() ? hostValue.Get() : u"", hostValue.Length())) <
                           packageLength)
-      Append(list, rule.hostColumn + (u"=" + QuoteSQLLiteral(package)));
+      Append(list, rule.hostColumn, package);
   }
   if (cgUseFields.Checked(kQslViaBox)) {
     TJetField& field = query.FieldByName(u"Manager");
     if (!field.IsNull() && TrimmedLength(field.AsView()) > 0) {
-      if (ContainsBureau(field.AsView()))
-        Append(list, u"Use_BUREAU=TRUE");
-      else
-        Append(list, u"QSLMANAGER=" + QuoteSQLLiteral(field.AsView()));
+      if (ContainsBureau(field.AsView())) {
+        if (!list.empty()) list.push_back(u',');
+        list += u"Use_BUREAU=TRUE";
+      } else {
+        Append(list, u"QSLMANAGER", field.AsView());
+      }
     }
   }
   if (list.empty()) return {};
-  return u"UPDATE CALLBOOK SET " + list + u" WHERE OMCALL=" + QuoteSQLLiteral(callsign);
+  UString sql;
+  sql.reserve(list.size() + callsign.size() + 40);
+  sql += u"UPDATE CALLBOOK SET ";
+  sql += list;
+  sql += u" WHERE OMCALL=";
+  sql += QuoteSQLLiteral(callsign);
+  return sql;
 }

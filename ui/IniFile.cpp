@@ -2,7 +2,7 @@
 
 #include "platform/Classes.h"
 #include "platform/Kernel.h"
-#include "ui/IniFileDisk.h"
+#include "platform/FileReplace.h"
 
 UString IniFilePath(UStringView path, UStringView exePath) {
   if (path.empty()) return ChangeFileExt(exePath, u".ini");
@@ -59,7 +59,7 @@ bool TIniFile::ReadBool(UStringView section, UStringView key, bool def) {
 void TIniFile::WriteString(UStringView section, UStringView key, UStringView value) {
   TIniText next = Text();
   next.Set(section, key, value, ExpandFileName(path_));
-  ini_disk::ReplaceFileContents(path_, next.Bytes());
+  ReplaceFileContents(path_, next.Bytes());
   text_ = std::move(next);
 }
 

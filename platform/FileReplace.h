@@ -1,4 +1,4 @@
-// Saving a settings file safely: the new content goes to a temporary file in the same
+// Replacing a file safely: the new content goes to a temporary file in the same
 // folder, which then replaces the old file in one step.
 #pragma once
 
@@ -6,7 +6,7 @@
 
 #include "platform/UStrings.h"
 
-namespace ini_disk {
+
 
 // Replaces the content of the file at path with data. The new file keeps the old one's
 // permissions and owner; a symbolic link is followed, so the link itself stays. Raises
@@ -15,4 +15,4 @@ namespace ini_disk {
 // temporary file is left behind.
 void ReplaceFileContents(UStringView path, std::string_view data);
 
-}  // namespace ini_disk
+

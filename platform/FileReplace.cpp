@@ -1,6 +1,6 @@
 // The run-time's file layer has no rename, flush or permission calls yet, so this unit
 // makes the few system calls a safe save needs itself.
-#include "ui/IniFileDisk.h"
+#include "platform/FileReplace.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include "platform/Kernel.h"
 #include "platform/SysUtils.h"
 
-namespace ini_disk {
+
 
 namespace {
 
@@ -104,4 +104,4 @@ void ReplaceFileContents(UStringView path, std::string_view data) {
   }
 }
 
-}  // namespace ini_disk
+

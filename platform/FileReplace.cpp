@@ -1,5 +1,3 @@
-// The run-time's file layer has no rename, flush or permission calls yet, so this unit
-// makes the few system calls a safe save needs itself.
 #include "platform/FileReplace.h"
 
 #include <fcntl.h>
@@ -13,8 +11,6 @@
 
 #include "platform/Kernel.h"
 #include "platform/SysUtils.h"
-
-
 
 namespace {
 

@@ -36,6 +36,10 @@ TEST(Text, TrimRemovesControlsAndBlanksOnly) {
   EXPECT_EQ(TrimRight(u"  a "), u"  a");
   EXPECT_EQ(Trim(u"   "), u"");
   EXPECT_EQ(UpperCaseAscii(u"via bureau \u00E9"), u"VIA BUREAU \u00E9");
+  EXPECT_TRUE(SameTextAscii(u"omCall", u"OMCALL"));
+  EXPECT_FALSE(SameTextAscii(u"\u00E9", u"\u00C9")) << "only ASCII letters fold";
+  EXPECT_FALSE(SameTextAscii(u"OMCAL", u"OMCALL"));
+  EXPECT_FALSE(SameTextAscii(u"[", u"{")) << "no folding outside the letters";
 }
 
 TEST(Text, Utf8ValidationAndConversion) {

@@ -1,0 +1,151 @@
+#include "host/HostGui.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+#include "host/HostGuiWindow.h"
+#include "host/ModuleLoader.h"
+#include "platform/Kernel.h"
+#include "ui/UiRuntime.h"
+#include "ui/qt/QtFileChooser.h"
+#include "ui/qt/QtToolkit.h"
+
+namespace {
+
+struct TGuiOptions {
+  UString DataDir;
+  UString Module;
+  std::optional<QString> Screenshot;
+};
+
+// Parses the words after "gui"; returns an error text for a wrong command line.
+std::optional<std::string> Parse(const std::vector<std::string>& args, TGuiOptions& o) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "gui") continue;
+    if (a != "--data" && a != "--module" && a != "--screenshot") return "gui does not take " + a;
+    if (i + 1 >= args.size()) return "option " + a + " needs a value";
+    const std::string& v = args[++i];
+    if (a == "--data") o.DataDir = Utf8ToUString(v);
+    if (a == "--module") o.Module = Utf8ToUString(v);
+    if (a == "--screenshot") o.Screenshot = QString::fromStdString(v);
+  }
+  return std::nullopt;
+}
+
+QString MainPicturePath(const QString& file) {
+  QFileInfo info(file);
+  return info.path() + QStringLiteral("/") + info.completeBaseName() + QStringLiteral("-main.") +
+         (info.suffix().isEmpty() ? QStringLiteral("png") : info.suffix());
+}
+
+// The plug-in's dialog that is showing modally, if any.
+QDialog* ShowingDialog() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) return d;
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsHostGuiCommand(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "gui") return true;
+    if (a.rfind("--", 0) != 0) return false;  // another command comes first
+  }
+  return false;
+}
+
+int RunHostGui(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  TGuiOptions o;
+  if (auto wrong = Parse(args, o)) {
+    err << "zorvik-host: " << *wrong << "\nUsage: zorvik-host gui [--data DIR] [--module PATH] [--screenshot FILE]\n";
+    return 2;
+  }
+  static int argc = 1;
+  static char name[] = "zorvik-host";
+  static char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
+
+  std::unique_ptr<THostCore> core;
+  try {
+    core = std::make_unique<THostCore>(o.DataDir.empty() ? DefaultDataDir() : o.DataDir);
+  } catch (const Exception& e) {
+    err << "zorvik-host: " << e.what() << "\n";
+    return 1;
+  }
+  core->Kernel.EchoLog = false;  // the window shows the log
+
+  // The toolkit's message boxes, file chooser and pending-message processing go to Qt.
+  qt_view::InstallEventPump();
+  qt_view::InstallFileChooser();
+  ui_runtime::SetMessageBoxSink([](UStringView text, UStringView caption) {
+    QMessageBox::warning(QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow(),
+                         qt_view::ToQString(caption), qt_view::ToQString(text));
+  });
+
+  int rc = 0;
+  {
+    auto window = std::make_unique<THostGuiWindow>(*core);
+    UString module = o.Module.empty() ? ExtractFilePath(GetModuleFileName()) + u"UpdZorvik.ext" : o.Module;
+    std::unique_ptr<TModuleLoader> loader;
+    try {
+      loader = std::make_unique<TModuleLoader>(module, &core->Menus);
+      HRESULT hr = loader->Start(core.get());
+      if (Failed(hr)) {
+        TCallError e = TakeCallError(hr);
+        core->Kernel.Log(u"The module " + module + u" refused to start: " + e.Description);
+        loader.reset();
+      }
+    } catch (const Exception& e) {
+      core->Kernel.Log(e.Message);
+      loader.reset();
+    }
+    window->RebuildMenu();
+    window->show();
+
+    if (o.Screenshot) {
+      QString file = *o.Screenshot;
+      QTimer::singleShot(0, [&] {
+        QList<QAction*> actions = window->PluginMenu()->actions();
+        if (actions.isEmpty() || !actions.front()->isEnabled()) {
+          err << "zorvik-host: no plug-in menu item to open\n";
+          rc = 1;
+          app.quit();
+          return;
+        }
+        // Once the dialog waits for a person: take its picture and close it.
+        QTimer::singleShot(100, [&] {
+          QDialog* dialog = ShowingDialog();
+          if (!dialog || !dialog->grab().save(file)) {
+            err << "zorvik-host: the dialog's picture could not be saved to " << file.toStdString() << "\n";
+            rc = 1;
+          } else {
+            out << "Saved " << file.toStdString() << "\n";
+          }
+          if (dialog) dialog->close();
+        });
+        actions.front()->trigger();
+        window->grab().save(MainPicturePath(file));
+        app.quit();
+      });
+    }
+    app.exec();
+    window.reset();
+    if (loader) {
+      HRESULT hr = loader->Unload(true);
+      if (Failed(hr)) err << "zorvik-host: unloading failed: " << UStringToUtf8(TakeCallError(hr).Description) << "\n";
+    }
+  }
+  ui_runtime::SetMessageBoxSink(nullptr);
+  ui_runtime::SetChooserHook(nullptr);
+  ui_runtime::SetEventPump(nullptr);
+  return rc;
+}

@@ -1,6 +1,8 @@
 // The real zorvik-host program with the real module.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "host/HostTestUtil.h"
 
 namespace {
@@ -58,6 +60,45 @@ TEST_F(CommandLine, CallbookImportShowAndExport) {
   EXPECT_EQ(Run("callbook show Q0Z").code, 1);
   TRun all = Run("callbook export");
   EXPECT_LT(all.out.find("\nQ0A\t"), all.out.find("\nQ0B\t"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CommandLine, UpdateRunsTheSampleThroughTheDialog) {
+  TRun first = Run("update");
+  ASSERT_EQ(first.code, 0) << first.err;
+  EXPECT_NE(first.out.find("* Use: "), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("   Processing with 14 records in update\n"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("   Updated 11 records of 13 total\n"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("Rows walked:      13\nStatements sent:  11\nRows changed:     13\n"), std::string::npos)
+      << first.out;
+  EXPECT_NE(first.out.find("the update run succeeded"), std::string::npos);
+  EXPECT_NE(first.err.find("now holds the sample callbook"), std::string::npos) << first.err;
+
+  // The callbook is no longer empty: it is not filled again, and the merge finds less to do.
+  TRun second = Run("update --fields name");
+  ASSERT_EQ(second.code, 0) << second.err;
+  EXPECT_EQ(second.err.find("sample callbook"), std::string::npos);
+  // Only Q0APO's name is sent again: quoting collapses its runs of apostrophes, so the
+  // stored name stays shorter than the package's.
+  EXPECT_NE(second.out.find("Statements sent:  1\n"), std::string::npos) << second.out;
+  TRun row = Run("callbook show Q0ABC");
+  EXPECT_NE(row.out.find("Q0ABC\t Alan \tSpringfield\tLO00AA\tNY\t\\N\t1"), std::string::npos) << row.out;
+}
+
+TEST_F(CommandLine, UpdateFailuresExitNonZero) {
+  TRun missing = Run("update --local /nonexistent/DB.zip");
+  EXPECT_EQ(missing.code, 1);
+  EXPECT_NE(missing.err.find("no package file"), std::string::npos) << missing.err;
+  std::ofstream(dir.File("not.zip")) << "MZ not an archive";
+  TRun notZip = Run("update --local '" + dir.File("not.zip") + "'");
+  EXPECT_EQ(notZip.code, 1);
+  EXPECT_NE(notZip.err.find("Resource open error: "), std::string::npos) << notZip.err;
+  EXPECT_NE(notZip.out.find("the update run failed"), std::string::npos);
+  EXPECT_EQ(Run("update --fields name,colour").code, 2);
+  EXPECT_EQ(Run("update --local a.zip --internet http://x/").code, 2);
 }
 
 }  // namespace

@@ -239,6 +239,8 @@ const char* HostUsage() {
          "  callbook import FILE    append the rows of a TSV or CSV file (header line names the columns)\n"
          "  callbook export         print the callbook as TSV\n"
          "  callbook show CALL      print the rows of one callsign as TSV\n"
+         "  gui [--screenshot FILE] open the host's window (takes --data and --module); with\n"
+         "                          --screenshot, save a picture of the module's dialog and quit\n"
          "  help                    print this text\n"
          "\n"
          "Options:\n"

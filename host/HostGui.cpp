@@ -56,8 +56,13 @@ QDialog* ShowingDialog() {
 }  // namespace
 
 bool IsHostGuiCommand(const std::vector<std::string>& args) {
-  for (const std::string& a : args) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
     if (a == "gui") return true;
+    if (a == "--data" || a == "--module" || a == "--screenshot") {
+      ++i;  // its value
+      continue;
+    }
     if (a.rfind("--", 0) != 0) return false;  // another command comes first
   }
   return false;

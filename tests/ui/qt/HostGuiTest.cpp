@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "host/HostGui.h"
 #include "host/HostGuiCallbookModel.h"
 #include "host/HostGuiWindow.h"
 #include "host/ModuleLoader.h"
@@ -126,6 +127,20 @@ TEST(QtFileChooser, FiltersBecomeQtFilters) {
     EXPECT_EQ(qt_view::ChooserFilters(c.filter, c.index, &selected), c.filters);
     EXPECT_EQ(selected, c.selected);
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HostGuiCommand, IsRecognisedAfterOptionsButNotAsAnotherCommandsArgument) {
+  using V = std::vector<std::string>;
+  EXPECT_TRUE(IsHostGuiCommand(V{"gui"}));
+  EXPECT_TRUE(IsHostGuiCommand(V{"--data", "gui", "gui"}));  // a data folder named gui
+  EXPECT_TRUE(IsHostGuiCommand(V{"--module", "/m/UpdZorvik.ext", "gui", "--screenshot", "x.png"}));
+  EXPECT_FALSE(IsHostGuiCommand(V{"--data", "gui"}));
+  EXPECT_FALSE(IsHostGuiCommand(V{"callbook", "show", "gui"}));
+  EXPECT_FALSE(IsHostGuiCommand(V{}));
 }
 
 }  // namespace

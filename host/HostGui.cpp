@@ -40,10 +40,36 @@ std::optional<std::string> Parse(const std::vector<std::string>& args, TGuiOptio
   return std::nullopt;
 }
 
-QString MainPicturePath(const QString& file) {
+// FILE with "-" and a word before its extension.
+QString PicturePath(const QString& file, const char* word) {
   QFileInfo info(file);
-  return info.path() + QStringLiteral("/") + info.completeBaseName() + QStringLiteral("-main.") +
-         (info.suffix().isEmpty() ? QStringLiteral("png") : info.suffix());
+  return info.path() + QStringLiteral("/") + info.completeBaseName() + QLatin1Char('-') + QLatin1String(word) +
+         QLatin1Char('.') + (info.suffix().isEmpty() ? QStringLiteral("png") : info.suffix());
+}
+
+ui_runtime::Action Act(ui_runtime::Action::Kind kind, UString control, int index = 0) {
+  ui_runtime::Action a;
+  a.kind = kind;
+  a.control = std::move(control);
+  a.index = index;
+  return a;
+}
+
+// Plays a run of package through the dialog as a person would (Local data file, browse to
+// the package, Name and QTH, Update), then calls done.
+void PlayRun(const UString& package, std::function<void()> done) {
+  using A = ui_runtime::Action;
+  ui_runtime::SetChooserHook([package](const ui_runtime::ChooserRequest&) { return std::optional<UString>(package); });
+  ui_runtime::PostAction(Act(A::Select, u"rgLocation", 1));
+  ui_runtime::PostAction(Act(A::Press, u"edSource"));
+  ui_runtime::PostAction(Act(A::Check, u"cgUseFields", 1));
+  ui_runtime::PostAction(Act(A::Check, u"cgUseFields", 2));
+  ui_runtime::PostAction(Act(A::Press, u"dbtUpdateOk"));
+  ui_runtime::Post({[done = std::move(done)] {
+                      qt_view::InstallFileChooser();
+                      done();
+                    },
+                    true});
 }
 
 // The plug-in's dialog that is showing modally, if any.
@@ -126,19 +152,30 @@ int RunHostGui(const std::vector<std::string>& args, std::ostream& out, std::ost
           app.quit();
           return;
         }
-        // Once the dialog waits for a person: take its picture and close it.
-        QTimer::singleShot(100, [&] {
-          QDialog* dialog = ShowingDialog();
-          if (!dialog || !dialog->grab().save(file)) {
-            err << "zorvik-host: the dialog's picture could not be saved to " << file.toStdString() << "\n";
-            rc = 1;
+        auto save = [&](QWidget* w, const QString& to) {
+          if (w && w->grab().save(to)) {
+            out << "Saved " << to.toStdString() << "\n";
           } else {
-            out << "Saved " << file.toStdString() << "\n";
+            err << "zorvik-host: no picture could be saved to " << to.toStdString() << "\n";
+            rc = 1;
           }
-          if (dialog) dialog->close();
+        };
+        // Once the dialog waits for a person: take its picture; then, with the bundled
+        // sample package, run an update and take another; then close it.
+        QTimer::singleShot(100, [&] {
+          save(ShowingDialog(), file);
+          const UString package = ExtractFilePath(GetModuleFileName()) + u"examples/sample-package.zip";
+          auto close = [] {
+            if (QDialog* dialog = ShowingDialog()) dialog->close();
+          };
+          if (!FileExists(package)) return close();
+          PlayRun(package, [&, close] {
+            save(ShowingDialog(), PicturePath(file, "run"));
+            close();
+          });
         });
         actions.front()->trigger();
-        window->grab().save(MainPicturePath(file));
+        save(window.get(), PicturePath(file, "main"));
         app.quit();
       });
     }

@@ -46,7 +46,12 @@ void TQtButtonedEditView::Sync() {
     bool atEnd = cursorPosition() == this->text().size();
     int position = cursorPosition();
     setText(text);
-    setCursorPosition(atEnd ? int(text.size()) : std::min(position, int(text.size())));
+    // Text set by code shows from its start, as an edit control shows new text; after a
+    // person's edit the caret stays where the person was typing.
+    if (!personEditing_)
+      setCursorPosition(0);
+    else
+      setCursorPosition(atEnd ? int(text.size()) : std::min(position, int(text.size())));
   }
   setReadOnly(edit_.ReadOnly);
   setEnabled(edit_.Enabled());
@@ -56,8 +61,10 @@ void TQtButtonedEditView::Sync() {
 }
 
 void TQtButtonedEditView::Route(const std::function<bool()>& edit) {
+  personEditing_ = true;
   Forms::TForm::Dispatch([&] { edit(); });
   Sync();
+  personEditing_ = false;
 }
 
 void TQtButtonedEditView::Edited(const QString& text) {

@@ -32,4 +32,5 @@ class TQtButtonedEditView : public QLineEdit {
   qt_view::TControlLink link_;
   QAction* browse_;
   bool syncing_ = false;
+  bool personEditing_ = false;
 };

@@ -138,6 +138,7 @@ TEST_F(QtWidgetViews, EditFollowsCodeAndF4PressesTheBrowseButtonOnlyWhileShown) 
   Show(view);
   edit.SetText(u" http://example/x.zip");
   EXPECT_EQ(view->text(), " http://example/x.zip");
+  EXPECT_EQ(view->cursorPosition(), 0);  // shown from its start
   EXPECT_FALSE(view->BrowseAction()->isVisible());
   QTest::keyClick(view, Qt::Key_F4);
   EXPECT_EQ(browses, 0);

@@ -12,6 +12,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   qt6-base-dev
   unzip curl xvfb time python3
+  fonts-dejavu-extra
 )
 
 if [ "$(id -u)" -eq 0 ]; then

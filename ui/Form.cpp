@@ -9,14 +9,23 @@
 
 namespace Forms {
 
-TFormViewFactory FormViewFactory;
+TFormViewFactory& FormViewFactory() {
+  static TFormViewFactory factory;
+  return factory;
+}
 
-std::unique_ptr<TFormView> TForm::CreateView() { return FormViewFactory ? FormViewFactory(*this) : nullptr; }
+std::unique_ptr<TFormView> TForm::CreateView() {
+  const TFormViewFactory& make = FormViewFactory();
+  return make ? make(*this) : nullptr;
+}
 
 TForm::TForm(UString name) : TControl(std::move(name)) { SetVisible(false); }
 
-// Icons a window was given stay with their giver: the form never destroys them.
-TForm::~TForm() = default;
+// The window took over the icons it was given; they go with it.
+TForm::~TForm() {
+  for (std::uint32_t icon : icons_)
+    if (icon) ui_runtime::DestroyIcon(icon);
+}
 
 THandle TForm::OwnerHandle() const { return Application().Handle(); }
 

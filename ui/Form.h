@@ -35,9 +35,10 @@ class TFormView {
 };
 
 // Makes the view of a form, or null to run it headless. Empty by default: every form of
-// this module then runs headless. A module that finds a window system sets it.
+// this module then runs headless. A module that finds a window system sets it; the
+// accessor makes it usable from any other unit's initialisation.
 using TFormViewFactory = std::function<std::unique_ptr<TFormView>(TForm& form)>;
-extern TFormViewFactory FormViewFactory;
+TFormViewFactory& FormViewFactory();
 
 class TForm : public TControl, public ui_runtime::AutomationTarget {
  public:

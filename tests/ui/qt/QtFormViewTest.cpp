@@ -55,7 +55,7 @@ class QtFormViewTest : public ::testing::Test {
     qt_view::SetWindowHandle(&owner, kOwnerHandle);
     owner.show();
     Application().SetHandle(kOwnerHandle);
-    Forms::FormViewFactory = [this](Forms::TForm& f) -> std::unique_ptr<Forms::TFormView> {
+    Forms::FormViewFactory() = [this](Forms::TForm& f) -> std::unique_ptr<Forms::TFormView> {
       auto v = std::make_unique<TQtFormView>(f);
       if (auto* probe = dynamic_cast<TProbeForm*>(&f)) {
         (new TQtButtonView(probe->btnUpdate, v->Window()))->setGeometry(150, 10, 80, 25);
@@ -66,7 +66,7 @@ class QtFormViewTest : public ::testing::Test {
     };
   }
   void TearDown() override {
-    Forms::FormViewFactory = nullptr;
+    Forms::FormViewFactory() = nullptr;
     Application().SetHandle(0);
   }
   // Runs steps inside the modal loop, once it waits for a person; a last resort closes
@@ -77,7 +77,7 @@ class QtFormViewTest : public ::testing::Test {
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [&] {
       ADD_FAILURE() << "the modal loop did not end";
-      Forms::FormViewFactory = nullptr;
+      Forms::FormViewFactory() = nullptr;
       dynamic_cast<TProbeForm&>(form).refuseClose = false;
       form.Close();
     });

@@ -26,14 +26,14 @@ class UpdZorvikDialogQt : public ::testing::Test {
   void SetUp() override {
     qt_view::InstallEventPump();
     ui_runtime::SetMessageBoxSink([this](UStringView text, UStringView) { boxes.push_back(UStringToUtf8(text)); });
-    Forms::FormViewFactory = [this](Forms::TForm& f) {
+    Forms::FormViewFactory() = [this](Forms::TForm& f) {
       auto v = UpdZorvikFormView(f);
       view = dynamic_cast<TUpdZorvikQtView*>(v.get());
       return v;
     };
   }
   void TearDown() override {
-    Forms::FormViewFactory = nullptr;
+    Forms::FormViewFactory() = nullptr;
     ui_runtime::SetEventPump(nullptr);
     ui_runtime::SetMessageBoxSink(nullptr);
   }

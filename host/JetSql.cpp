@@ -15,19 +15,6 @@ struct TToken {
   UStringView Text;  // word, literal content or the symbol
 };
 
-// Equal ignoring the case of ASCII letters, without making copies: the host compares
-// names for every value a plug-in reads and every statement it runs.
-bool SameAscii(UStringView a, UStringView b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 bool IsWordChar(char16_t c) {
   return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_';
 }
@@ -71,7 +58,7 @@ class TJetParser {
 
   void Keyword(UStringView word) {
     TToken t = Next();
-    if (t.Kind != TTok::Word || !SameAscii(t.Text, word)) Fail(UString(u"expected ") + UString(word) + Found(t));
+    if (t.Kind != TTok::Word || !SameTextAscii(t.Text, word)) Fail(UString(u"expected ") + UString(word) + Found(t));
   }
   void Symbol(char16_t c) {
     TToken t = Next();
@@ -89,9 +76,9 @@ class TJetParser {
     TCallbookValue v;
     if (t.Kind == TTok::Text) {
       v.Text = UString(t.Text);
-    } else if (t.Kind == TTok::Word && (SameAscii(t.Text, u"TRUE") || SameAscii(t.Text, u"FALSE"))) {
+    } else if (t.Kind == TTok::Word && (SameTextAscii(t.Text, u"TRUE") || SameTextAscii(t.Text, u"FALSE"))) {
       v.IsBoolean = true;
-      v.Boolean = SameAscii(t.Text, u"TRUE");
+      v.Boolean = SameTextAscii(t.Text, u"TRUE");
     } else {
       Fail(u"expected a text literal, TRUE or FALSE" + Found(t));
     }
@@ -134,7 +121,7 @@ std::optional<int> FindCallbookColumn(UStringView name) {
   static constexpr UStringView kNames[kCallbookColumnCount] = {u"OMCALL", u"OMNAME",     u"OMQTH",     u"GRIDSQUARE",
                                                               u"STATE",  u"QSLMANAGER", u"Use_BUREAU"};
   for (int i = 0; i < kCallbookColumnCount; ++i)
-    if (SameAscii(name, kNames[i])) return i;
+    if (SameTextAscii(name, kNames[i])) return i;
   return std::nullopt;
 }
 
@@ -182,7 +169,7 @@ TCallbookSelect ParseCallbookSelect(UStringView sql) {
   p.Keyword(u"FROM");
   p.Keyword(u"CALLBOOK");
   TToken t = p.Peek();
-  if (t.Kind == TTok::Word && SameAscii(t.Text, u"WHERE")) {
+  if (t.Kind == TTok::Word && SameTextAscii(t.Text, u"WHERE")) {
     p.Next();
     if (p.Column() != static_cast<int>(TCallbookColumn::OMCALL)) p.Fail(u"only WHERE OMCALL=value is understood");
     p.Symbol(u'=');
@@ -191,7 +178,7 @@ TCallbookSelect ParseCallbookSelect(UStringView sql) {
     s.Call = std::move(call.Text);
     t = p.Peek();
   }
-  if (t.Kind == TTok::Word && SameAscii(t.Text, u"ORDER")) {
+  if (t.Kind == TTok::Word && SameTextAscii(t.Text, u"ORDER")) {
     p.Next();
     p.Keyword(u"BY");
     if (p.Column() != static_cast<int>(TCallbookColumn::OMCALL)) p.Fail(u"only ORDER BY OMCALL is understood");

@@ -1,7 +1,6 @@
 #include "jet/JetQuery.h"
 
 #include "jet/EDatabaseError.h"
-#include "jet/JetNames.h"
 #include "jet/JetConnection.h"
 #include "jet/JetSelect.h"
 
@@ -55,10 +54,10 @@ void TJetQuery::CheckActive() const {
 
 std::uint32_t TJetQuery::ColumnIndex(UStringView name) const {
   // The run asks for the same few names row after row; try the last hit first.
-  if (FLastColumn < FColumns.size() && SameJetName(FColumns[FLastColumn].Name(), name))
+  if (FLastColumn < FColumns.size() && SameTextAscii(FColumns[FLastColumn].Name(), name))
     return FLastColumn;
   for (std::uint32_t i = 0; i < FColumns.size(); ++i)
-    if (SameJetName(FColumns[i].Name(), name)) return FLastColumn = i;
+    if (SameTextAscii(FColumns[i].Name(), name)) return FLastColumn = i;
   return NoRow;
 }
 

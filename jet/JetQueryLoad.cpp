@@ -5,7 +5,6 @@
 #include <type_traits>
 
 #include "jet/EDatabaseError.h"
-#include "jet/JetNames.h"
 #include "jet/JetHandle.h"
 #include "jet/JetQuery.h"
 #include "jet/JetSelect.h"
@@ -95,7 +94,7 @@ void TJetQuery::Load(const TJetSelect& select) {
   TJetConnection::THandle& h = *FConnection.Handle();
   const TJetConnection::THandle::TTable* found = nullptr;
   for (const auto& t : h.Tables)
-    if (SameJetName(t.Name, select.Table)) {
+    if (SameTextAscii(t.Name, select.Table)) {
       found = &t;
       break;
     }

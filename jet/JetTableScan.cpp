@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "jet/EDatabaseError.h"
-#include "jet/JetNames.h"
 #include "platform/Locale.h"
 
 namespace {
@@ -79,7 +78,7 @@ UString TJetTableScan::ColumnName(unsigned i) const { return Utf8ToUString(FColu
 
 int TJetTableScan::FindColumn(UStringView name) const {
   for (unsigned i = 0; i < FColumns.size(); ++i)
-    if (SameJetName(ColumnName(i), name)) return int(i);
+    if (SameTextAscii(ColumnName(i), name)) return int(i);
   return -1;
 }
 

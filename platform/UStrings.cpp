@@ -136,17 +136,6 @@ UString LowerCaseAscii(UStringView s) {
   return r;
 }
 
-bool SameTextAscii(UStringView a, UStringView b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 UString IntToStr(std::int64_t v) {
   char buf[32];
   int n = std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));

@@ -30,7 +30,18 @@ UString TrimRight(UStringView s);
 // Maps only the ASCII letters.
 UString UpperCaseAscii(UStringView s);
 UString LowerCaseAscii(UStringView s);
-bool SameTextAscii(UStringView a, UStringView b);
+// Equal but for the case of ASCII letters; makes no copies, as names are compared on
+// hot paths.
+inline bool SameTextAscii(UStringView a, UStringView b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char16_t x = a[i], y = b[i];
+    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
+    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
 
 UString IntToStr(std::int64_t v);
 // Upper-case hexadecimal, at least `digits` digits.

@@ -38,4 +38,4 @@ fi
 
 echo "install-deps: installing ${missing[*]}"
 "${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-"${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${SUDO[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"

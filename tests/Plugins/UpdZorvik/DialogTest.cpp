@@ -213,6 +213,36 @@ TEST_F(DialogTest, SuccessfulRunDisablesUpdateUntilTheSourceChangesAndSavesOnClo
   EXPECT_EQ(Settings(), saved);
 }
 
+TEST_F(DialogTest, ActionsQueuedForTheRunArriveDuringIt) {
+  h.Core->Server.RecordStatements = true;
+  h.Import({{u"Q0AAA", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, u"0"},
+            {u"Q0ZZZ", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, u"0"}});
+  fs::path package = h.Package("tiny.zip");
+  auto d = NewDialog();
+  Do(Act(Action::Select, u"rgLocation", {}, 1));
+  ui_runtime::QueueChooserAnswer(Utf8ToUString(package.string()));
+  Do(Act(Action::Press, u"edSource"));
+  Do(Act(Action::Check, u"cgUseFields", {}, 5, true));
+  // Queued just before Update is pressed and not idle: the run's own message processing
+  // delivers them, once the run has begun.
+  bool runStarted = false;
+  Then([&] {
+    ui_runtime::Post({[&] { runStarted = !d->mProgress.Text().empty(); }, false});
+    ui_runtime::PostAction(Act(Action::Check, u"cgUseFields", {}, 5, false), false);
+    ui_runtime::PostAction(Act(Action::Check, u"cgUseFields", {}, 1, true), false);
+    ui_runtime::PostAction(Act(Action::Press, u"dbtUpdateOk"), false,
+                           [&](const Action&) { refused.push_back("second Update during the run"); });
+  });
+  Do(Act(Action::Press, u"dbtUpdateOk"));
+  d->ShowModal();
+  EXPECT_TRUE(runStarted);
+  EXPECT_EQ(refused, std::vector<std::string>{"second Update during the run"});
+  const auto& sent = h.Core->Server.RecordedStatements;
+  ASSERT_EQ(sent.size(), 2u);
+  for (const auto& sql : sent) EXPECT_EQ(sql.find(u"QSLMANAGER"), UString::npos) << UStringToUtf8(sql);
+  EXPECT_EQ(h.Row(u"Q0ZZZ")[1], O(u"Zed"));
+}
+
 TEST_F(DialogTest, EscapedErrorIsShownAndTheDialogStaysOpen) {
   WriteSettings("[Zorvik]\nLocation=Local\nName=1\n");
   fs::path damaged = h.Dir / "damaged.zip";

@@ -182,7 +182,12 @@ ZORVIK_EXPORT HRESULT ZSTDCALL UpdZorvikEntry(ICore* core, IPlugin** plugin) __a
 ZORVIK_EXPORT HRESULT ZSTDCALL UpdZorvikDone() __asm__("\"983BEDA12B2347028D99FF042C551640_done\"");
 }
 
-HRESULT UpdZorvikEntry(ICore* core, IPlugin** plugin) {
+namespace {
+
+// The entry's work. Kept out of line: the exported names start with a digit and are given
+// to the assembler in quotes, which cannot take the ".cold" part an optimising compiler
+// splits off a function with an exception handler.
+__attribute__((noinline)) HRESULT CreatePlugin(ICore* core, IPlugin** plugin) {
   // Nowhere to put the result: refused before anything is created.
   if (!plugin) return E_POINTER;
   *plugin = nullptr;
@@ -196,5 +201,9 @@ HRESULT UpdZorvikEntry(ICore* core, IPlugin** plugin) {
     return E_UNEXPECTED;
   }
 }
+
+}  // namespace
+
+HRESULT UpdZorvikEntry(ICore* core, IPlugin** plugin) { return CreatePlugin(core, plugin); }
 
 HRESULT UpdZorvikDone() { return S_OK; }

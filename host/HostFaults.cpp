@@ -99,14 +99,6 @@ HRESULT SetHostError(const Exception& e) noexcept {
 }
 
 TCallError TakeCallError(HRESULT code) {
-  TCallError r;
-  r.Code = code;
-  IErrorInfo* raw = nullptr;
-  if (GetErrorInfo(0, &raw) != S_OK || !raw) return r;
-  ComPtr<IErrorInfo> info = ComPtr<IErrorInfo>::Attach(raw);
-  BStr s;
-  if (Succeeded(info->GetSource(s.Put()))) r.Source = s.Text();
-  if (Succeeded(info->GetDescription(s.Put()))) r.Description = s.Text();
-  info->GetGUID(&r.Guid);
-  return r;
+  TErrorDetails d = TakeThreadErrorInfo();
+  return {code, std::move(d.source), std::move(d.description), d.guid};
 }

@@ -6,21 +6,16 @@
 
 namespace {
 
-struct ErrorDetails {
-  UString source, description, helpFile;
-  std::int32_t helpContext = 0;
-};
-
-using Factory = std::unique_ptr<Exception> (*)(HRESULT code, const ErrorDetails& d);
+using Factory = std::unique_ptr<Exception> (*)(HRESULT code, const TErrorDetails& d);
 
 // A run-time class keeps only the message.
 template <class T>
-std::unique_ptr<Exception> MakePlain(HRESULT, const ErrorDetails& d) {
+std::unique_ptr<Exception> MakePlain(HRESULT, const TErrorDetails& d) {
   return std::make_unique<T>(d.description);
 }
 // A module class gets the plain EOleSysError construction.
 template <class T>
-std::unique_ptr<Exception> MakeModule(HRESULT code, const ErrorDetails& d) {
+std::unique_ptr<Exception> MakeModule(HRESULT code, const TErrorDetails& d) {
   return std::make_unique<T>(EBaseException::Rebuild{}, d.description, code, d.helpContext);
 }
 
@@ -62,8 +57,16 @@ const std::unordered_map<HRESULT, Factory>& KnownCodeTable() {
   return table;
 }
 
-ErrorDetails TakeThreadErrorInfo() {
-  ErrorDetails d;
+// Installs the failure hook while the module is loaded.
+struct HelpersUnit {
+  HelpersUnit() { SafeCallErrorProc = &SafeCallErrorHandler; }
+  ~HelpersUnit() { SafeCallErrorProc = nullptr; }
+} g_helpersUnit;
+
+}  // namespace
+
+TErrorDetails TakeThreadErrorInfo() {
+  TErrorDetails d;
   IErrorInfo* raw = nullptr;
   if (GetErrorInfo(0, &raw) != S_OK || !raw) return d;
   ComPtr<IErrorInfo> info = ComPtr<IErrorInfo>::Attach(raw);
@@ -73,16 +76,9 @@ ErrorDetails TakeThreadErrorInfo() {
   if (Succeeded(info->GetHelpFile(s.Put()))) d.helpFile = s.Text();
   std::uint32_t ctx = 0;
   if (Succeeded(info->GetHelpContext(&ctx))) d.helpContext = static_cast<std::int32_t>(ctx);
+  info->GetGUID(&d.guid);
   return d;
 }
-
-// Installs the failure hook while the module is loaded.
-struct HelpersUnit {
-  HelpersUnit() { SafeCallErrorProc = &SafeCallErrorHandler; }
-  ~HelpersUnit() { SafeCallErrorProc = nullptr; }
-} g_helpersUnit;
-
-}  // namespace
 
 HRESULT ExceptionErrorCode(const Exception& e) {
   if (typeid(e) == typeid(Exception)) return E_UNEXPECTED;
@@ -119,7 +115,7 @@ std::unique_ptr<Exception> ExceptionFromErrorCode(HRESULT code) {
     const auto& table = KnownCodeTable();
     if (auto it = table.find(code); it != table.end()) make = it->second;
   }
-  ErrorDetails d = TakeThreadErrorInfo();
+  TErrorDetails d = TakeThreadErrorInfo();
   if (os) return std::make_unique<EOSError>(d.description, static_cast<std::uint32_t>(code) & 0xFFFFu);
   if (make) return make(code, d);
   return std::make_unique<EOleException>(d.description, code, d.source, d.helpFile, d.helpContext);
@@ -131,8 +127,6 @@ void SafeCallErrorHandler(HRESULT code, void* /*address*/) {
 }
 
 // ---- TCheckedInterfacedObject ----
-
-TCheckedInterfacedObject::TCheckedInterfacedObject() { SetInstanceName(); }
 
 void TCheckedInterfacedObject::SetInstanceName() {
   UString name = Format(u"[$%s] %s", {IntToHex(reinterpret_cast<std::uintptr_t>(this), 8), ClassName()});

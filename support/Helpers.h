@@ -69,6 +69,16 @@ Z_DECLARE_BASE_EXCEPTION(ECheckedInterfacedObjectDeleteError, ECheckedInterfaced
 Z_DECLARE_BASE_EXCEPTION(ECheckedInterfacedObjectDoubleFreeError, ECheckedInterfacedObjectError)
 Z_DECLARE_BASE_EXCEPTION(ECheckedInterfacedObjectUseDeletedError, ECheckedInterfacedObjectError)
 
+// What the thread's error information held.
+struct TErrorDetails {
+  UString source, description, helpFile;
+  std::int32_t helpContext = 0;
+  GUID guid{};
+};
+// Takes over the thread's error information, clearing it for the thread; all empty when
+// there is none.
+TErrorDetails TakeThreadErrorInfo();
+
 // The HRESULT that stands for e.
 HRESULT ExceptionErrorCode(const Exception& e);
 // Sets the thread's error information for e, raised by a method of obj, and returns its
@@ -96,7 +106,7 @@ class TCheckedInterfacedObject : public TInterfacedObject {
   const UString& InstanceName() const { return FInstanceName; }
 
  protected:
-  TCheckedInterfacedObject();
+  TCheckedInterfacedObject() = default;
 
  private:
   void SetInstanceName();

@@ -13,16 +13,6 @@ constexpr const char* kFieldNames[] = {"name", "qth", "grid", "state", "qsl"};
 
 std::string Utf8(UStringView s) { return UStringToUtf8(s); }
 
-ui_runtime::Action MakeAction(ui_runtime::Action::Kind kind, UString control, UString text = {}, int index = 0,
-                              bool checked = true) {
-  ui_runtime::Action a;
-  a.kind = kind;
-  a.control = std::move(control);
-  a.text = std::move(text);
-  a.index = index;
-  a.checked = checked;
-  return a;
-}
 
 // Prints what is new in the progress log each time it changes.
 class TLogEcho {
@@ -112,24 +102,24 @@ bool RunUpdateJob(THostCore& core, const TUpdateRequest& request, std::ostream& 
   };
   auto act = [&](Action a) { ui_runtime::PostAction(std::move(a), true, onRefused); };
   TLogEcho echo(out);
-  Action watch = MakeAction(Action::Watch, u"mProgress");
+  Action watch = Action::Make(Action::Watch, u"mProgress");
   watch.onText = [&](UStringView t) { echo.Seen(t); };
   act(watch);
   if (request.Internet) {
-    act(MakeAction(Action::Select, u"rgLocation", {}, 0));
-    act(MakeAction(Action::SetText, u"edSource", *request.Internet));
+    act(Action::Make(Action::Select, u"rgLocation", {}, 0));
+    act(Action::Make(Action::SetText, u"edSource", *request.Internet));
   } else {
-    act(MakeAction(Action::Select, u"rgLocation", {}, 1));
+    act(Action::Make(Action::Select, u"rgLocation", {}, 1));
     ui_runtime::QueueChooserAnswer(local);
-    act(MakeAction(Action::Press, u"edSource"));
+    act(Action::Make(Action::Press, u"edSource"));
   }
   for (int i = 0; i < 5; ++i) {
     bool on = false;
     for (const auto& f : fields) on = on || f == kFieldNames[i];
-    act(MakeAction(Action::Check, u"cgUseFields", {}, i + 1, on));
+    act(Action::Make(Action::Check, u"cgUseFields", {}, i + 1, on));
   }
-  act(MakeAction(Action::Press, u"dbtUpdateOk"));
-  act(MakeAction(Action::Close, {}));
+  act(Action::Make(Action::Press, u"dbtUpdateOk"));
+  act(Action::Make(Action::Close, {}));
 
   std::vector<UString> errors;
   ui_runtime::SetMessageBoxSink([&](UStringView text, UStringView caption) {

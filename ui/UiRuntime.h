@@ -95,6 +95,16 @@ struct Action {
   int index = 0;
   bool checked = true;
   std::function<void(UStringView text)> onText;
+
+  static Action Make(Kind kind, UString control, UString text = {}, int index = 0, bool checked = true) {
+    Action a;
+    a.kind = kind;
+    a.control = std::move(control);
+    a.text = std::move(text);
+    a.index = index;
+    a.checked = checked;
+    return a;
+  }
 };
 
 // A form that takes actions: the toolkit registers every modal form while it runs.

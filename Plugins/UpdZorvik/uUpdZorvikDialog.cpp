@@ -62,26 +62,12 @@ void TfrmUpdZorvik::CheckActions() {
 }
 
 void TfrmUpdZorvik::CheckLocation() {
-  switch (FLocation) {
-    case slInternet:
-      edSource.ReadOnly = false;
-      edSource.TypingAllowed = true;
-      edSource.SetButtonVisible(false);
-      edSource.SetText(FInternetResource);
-      break;
-    case slLocal:
-      edSource.ReadOnly = false;
-      edSource.TypingAllowed = false;
-      edSource.SetButtonVisible(true);
-      edSource.SetText(FLocalFile);
-      break;
-    default:
-      edSource.ReadOnly = true;
-      edSource.TypingAllowed = false;
-      edSource.SetButtonVisible(false);
-      edSource.SetText(u"");
-      break;
-  }
+  // Internet: a typed URL; Local: a file chosen with the browse button; none: nothing.
+  const bool internet = FLocation == slInternet, local = FLocation == slLocal;
+  edSource.ReadOnly = !internet && !local;
+  edSource.TypingAllowed = internet;
+  edSource.SetButtonVisible(local);
+  edSource.SetText(internet ? FInternetResource : local ? FLocalFile : UString());
 }
 
 void TfrmUpdZorvik::FormActivate(TObject*) {

@@ -15,11 +15,6 @@ namespace fs = std::filesystem;
 using Action = ui_runtime::Action;
 using O = std::optional<UString>;
 
-Action Act(Action::Kind kind, UString control, UString text = {}, int index = 0, bool checked = true) {
-  Action a;
-  a.kind = kind, a.control = std::move(control), a.text = std::move(text), a.index = index, a.checked = checked;
-  return a;
-}
 
 std::string ReadFile(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -76,14 +71,14 @@ TEST_F(DialogTest, FirstOpenWithoutSettings) {
     EXPECT_FALSE(d->dbtUpdateOk.Enabled());
     EXPECT_FALSE(d->edSource.ButtonVisible());
   });
-  Do(Act(Action::Toggle, u"cgUseFields", {}, 0));  // Callsign cannot be cleared
+  Do(Action::Make(Action::Toggle, u"cgUseFields", {}, 0));  // Callsign cannot be cleared
   Then([&] {
     EXPECT_TRUE(d->cgUseFields.Checked(0));
     EXPECT_FALSE(d->dbtUpdateOk.Enabled()) << "Callsign alone is not enough";
   });
-  Do(Act(Action::Toggle, u"cgUseFields", {}, 2));
+  Do(Action::Make(Action::Toggle, u"cgUseFields", {}, 2));
   Then([&] { EXPECT_TRUE(d->dbtUpdateOk.Enabled()); });
-  Do(Act(Action::SetText, u"edSource", u"   "));
+  Do(Action::Make(Action::SetText, u"edSource", u"   "));
   Then([&] { EXPECT_FALSE(d->dbtUpdateOk.Enabled()) << "blanks only"; });
   d->ShowModal();
   EXPECT_EQ(refused, std::vector<std::string>{"cgUseFields"});
@@ -132,13 +127,13 @@ TEST_F(DialogTest, LocalSourceTakesOnlyTheBrowseButton) {
     EXPECT_FALSE(d->dbtUpdateOk.Enabled()) << "the default local file does not exist";
   });
   for (auto kind : {Action::Type, Action::Backspace, Action::Paste, Action::Cut, Action::SetText})
-    Do(Act(kind, u"edSource", u"x"));
+    Do(Action::Make(kind, u"edSource", u"x"));
   std::vector<ui_runtime::ChooserRequest> asked;
   ui_runtime::SetChooserHook([&](const ui_runtime::ChooserRequest& r) -> std::optional<UString> {
     asked.push_back(r);
     return asked.size() == 1 ? std::optional<UString>(Utf8ToUString(package.string())) : std::nullopt;
   });
-  Do(Act(Action::Press, u"edSource"));
+  Do(Action::Make(Action::Press, u"edSource"));
   Then([&] {
     EXPECT_EQ(d->edSource.Text(), Utf8ToUString(package.string()));
     EXPECT_TRUE(d->dbtUpdateOk.Enabled());
@@ -146,7 +141,7 @@ TEST_F(DialogTest, LocalSourceTakesOnlyTheBrowseButton) {
     EXPECT_FALSE(d->dbtUpdateOk.Enabled()) << "a trailing blank is tested as it stands";
     d->edSource.SetText(Utf8ToUString(package.string()));
   });
-  Do(Act(Action::Press, u"edSource"));  // browse from an existing file, then cancel
+  Do(Action::Make(Action::Press, u"edSource"));  // browse from an existing file, then cancel
   d->ShowModal();
   EXPECT_EQ(refused.size(), 5u) << "typing, deleting, pasting and cutting are refused";
   ASSERT_EQ(asked.size(), 2u);
@@ -160,10 +155,10 @@ TEST_F(DialogTest, LocalSourceTakesOnlyTheBrowseButton) {
 
 TEST_F(DialogTest, SwitchingLocationAndBackDiscardsATypedUrl) {
   auto d = NewDialog();
-  Do(Act(Action::SetText, u"edSource", u"http://typed.example/"));
-  Do(Act(Action::Select, u"rgLocation", {}, 1));
+  Do(Action::Make(Action::SetText, u"edSource", u"http://typed.example/"));
+  Do(Action::Make(Action::Select, u"rgLocation", {}, 1));
   Then([&] { EXPECT_EQ(d->edSource.Text(), localFile); });
-  Do(Act(Action::Select, u"rgLocation", {}, 0));
+  Do(Action::Make(Action::Select, u"rgLocation", {}, 0));
   Then([&] { EXPECT_EQ(d->edSource.Text(), DefaultInternetResource()); });
   d->ShowModal();
 }
@@ -174,18 +169,18 @@ TEST_F(DialogTest, SuccessfulRunDisablesUpdateUntilTheSourceChangesAndSavesOnClo
   h.Import({{u"Q0ZZZ", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, u"0"}});
   fs::path package = h.Package("tiny.zip");
   auto d = NewDialog();
-  Do(Act(Action::Select, u"rgLocation", {}, 1));
+  Do(Action::Make(Action::Select, u"rgLocation", {}, 1));
   ui_runtime::QueueChooserAnswer(Utf8ToUString(package.string()));
-  Do(Act(Action::Press, u"edSource"));
-  Do(Act(Action::Check, u"cgUseFields", {}, 1, true));
-  Do(Act(Action::Check, u"cgUseFields", {}, 5, true));
-  Do(Act(Action::Press, u"dbtUpdateOk"));
+  Do(Action::Make(Action::Press, u"edSource"));
+  Do(Action::Make(Action::Check, u"cgUseFields", {}, 1, true));
+  Do(Action::Make(Action::Check, u"cgUseFields", {}, 5, true));
+  Do(Action::Make(Action::Press, u"dbtUpdateOk"));
   Then([&] {
     EXPECT_TRUE(UpdateDone);
     EXPECT_FALSE(d->dbtUpdateOk.Enabled()) << "disabled after success";
     EXPECT_NE(d->mProgress.Text().find(u"* Done. Elapsed time "), UString::npos);
   });
-  Do(Act(Action::Press, u"dbtUpdateOk"));  // refused: disabled
+  Do(Action::Make(Action::Press, u"dbtUpdateOk"));  // refused: disabled
   d->ShowModal();
   EXPECT_EQ(refused, std::vector<std::string>{"dbtUpdateOk"});
   EXPECT_EQ(h.Row(u"Q0ZZZ")[1], O(u"Zed"));
@@ -208,7 +203,7 @@ TEST_F(DialogTest, SuccessfulRunDisablesUpdateUntilTheSourceChangesAndSavesOnClo
     EXPECT_TRUE(second->cgUseFields.Checked(5));
     EXPECT_TRUE(second->dbtUpdateOk.Enabled());
   });
-  Do(Act(Action::Select, u"rgLocation", {}, 0));
+  Do(Action::Make(Action::Select, u"rgLocation", {}, 0));
   second->ShowModal();
   EXPECT_EQ(Settings(), saved);
 }
@@ -219,21 +214,21 @@ TEST_F(DialogTest, ActionsQueuedForTheRunArriveDuringIt) {
             {u"Q0ZZZ", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, u"0"}});
   fs::path package = h.Package("tiny.zip");
   auto d = NewDialog();
-  Do(Act(Action::Select, u"rgLocation", {}, 1));
+  Do(Action::Make(Action::Select, u"rgLocation", {}, 1));
   ui_runtime::QueueChooserAnswer(Utf8ToUString(package.string()));
-  Do(Act(Action::Press, u"edSource"));
-  Do(Act(Action::Check, u"cgUseFields", {}, 5, true));
+  Do(Action::Make(Action::Press, u"edSource"));
+  Do(Action::Make(Action::Check, u"cgUseFields", {}, 5, true));
   // Queued just before Update is pressed and not idle: the run's own message processing
   // delivers them, once the run has begun.
   bool runStarted = false;
   Then([&] {
     ui_runtime::Post({[&] { runStarted = !d->mProgress.Text().empty(); }, false});
-    ui_runtime::PostAction(Act(Action::Check, u"cgUseFields", {}, 5, false), false);
-    ui_runtime::PostAction(Act(Action::Check, u"cgUseFields", {}, 1, true), false);
-    ui_runtime::PostAction(Act(Action::Press, u"dbtUpdateOk"), false,
+    ui_runtime::PostAction(Action::Make(Action::Check, u"cgUseFields", {}, 5, false), false);
+    ui_runtime::PostAction(Action::Make(Action::Check, u"cgUseFields", {}, 1, true), false);
+    ui_runtime::PostAction(Action::Make(Action::Press, u"dbtUpdateOk"), false,
                            [&](const Action&) { refused.push_back("second Update during the run"); });
   });
-  Do(Act(Action::Press, u"dbtUpdateOk"));
+  Do(Action::Make(Action::Press, u"dbtUpdateOk"));
   d->ShowModal();
   EXPECT_TRUE(runStarted);
   EXPECT_EQ(refused, std::vector<std::string>{"second Update during the run"});
@@ -251,7 +246,7 @@ TEST_F(DialogTest, EscapedErrorIsShownAndTheDialogStaysOpen) {
   WriteBytes(damaged, zip);
   localFile = Utf8ToUString(damaged.string());
   auto d = NewDialog();
-  Do(Act(Action::Press, u"dbtUpdateOk"));
+  Do(Action::Make(Action::Press, u"dbtUpdateOk"));
   Then([&] {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(d->Showing());
@@ -267,18 +262,18 @@ TEST_F(DialogTest, FailedSaveShowsItsMessageAndKeepsTheDialogOpen) {
   fs::path package = h.Package("tiny.zip");
   auto d = NewDialog();
   d->FIniPath = Utf8ToUString((h.Dir / "no-such-folder" / "host.ini").string());
-  Do(Act(Action::Select, u"rgLocation", {}, 1));
+  Do(Action::Make(Action::Select, u"rgLocation", {}, 1));
   ui_runtime::QueueChooserAnswer(Utf8ToUString(package.string()));
-  Do(Act(Action::Press, u"edSource"));
-  Do(Act(Action::Check, u"cgUseFields", {}, 1, true));
-  Do(Act(Action::Press, u"dbtUpdateOk"));
-  Do(Act(Action::Close, {}));
+  Do(Action::Make(Action::Press, u"edSource"));
+  Do(Action::Make(Action::Check, u"cgUseFields", {}, 1, true));
+  Do(Action::Make(Action::Press, u"dbtUpdateOk"));
+  Do(Action::Make(Action::Close, {}));
   Then([&] {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].rfind(u"Cannot create file \"", 0), 0u) << UStringToUtf8(boxes[0]);
     EXPECT_TRUE(d->Showing());
   });
-  Do(Act(Action::Select, u"rgLocation", {}, 0));  // a source change: the close saves nothing
+  Do(Action::Make(Action::Select, u"rgLocation", {}, 0));  // a source change: the close saves nothing
   d->ShowModal();
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_EQ(h.Core->Windows.ModalFinishes, 1);
@@ -295,8 +290,8 @@ TEST_F(DialogTest, InternetPackageRunsEndToEnd) {
   h.Import({{u"Q0ZZZ", std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, u"0"}});
   auto d = NewDialog();
   d->FInternetResource = url;
-  Do(Act(Action::Check, u"cgUseFields", {}, 2, true));
-  Do(Act(Action::Press, u"dbtUpdateOk"));
+  Do(Action::Make(Action::Check, u"cgUseFields", {}, 2, true));
+  Do(Action::Make(Action::Press, u"dbtUpdateOk"));
   d->ShowModal();
   EXPECT_TRUE(boxes.empty());
   EXPECT_EQ(h.Row(u"Q0ZZZ")[2], O(u"Zeta"));
@@ -314,8 +309,8 @@ TEST_F(DialogTest, InternetFailuresReportAndLeaveNothing) {
   server.Queue({Send("HTTP/1.0 404 Not Found\r\nContent-Type: text/html\r\n\r\n<html>gone</html>"), Close()});
   auto d = NewDialog();
   d->FInternetResource = u"http://127.0.0.1:" + Utf8ToUString(server.PortText()) + u"/DB.zip";
-  Do(Act(Action::Check, u"cgUseFields", {}, 1, true));
-  Do(Act(Action::Press, u"dbtUpdateOk"));
+  Do(Action::Make(Action::Check, u"cgUseFields", {}, 1, true));
+  Do(Action::Make(Action::Press, u"dbtUpdateOk"));
   Then([&] {
     EXPECT_FALSE(UpdateDone);
     EXPECT_TRUE(d->dbtUpdateOk.Enabled()) << "a failed run enables Update again";

@@ -15,7 +15,11 @@
 
 class TTlsSession;
 
-// Windows socket error codes used by this layer.
+// Windows socket error codes used by this layer. Windows declares them itself; elsewhere
+// they are declared here with the same values.
+#ifdef _WIN32
+#include <winerror.h>
+#else
 enum : int {
   WSAEMSGSIZE = 10040,      // a line or header block beyond its cap
   WSAEADDRNOTAVAIL = 10049, // the local interface cannot be bound
@@ -29,8 +33,49 @@ enum : int {
   WSAEHOSTUNREACH = 10065,
   WSASYSNOTREADY = 10091,   // the TLS handshake failed or TLS is unavailable
   WSAHOST_NOT_FOUND = 11001,
-  WSAEPROTO = 10071,        // the peer broke the protocol (bad chunk size and the like)
 };
+#endif
+// The peer broke the protocol (a bad chunk size and the like).
+enum : int { WSAEPROTO = 10071 };
+
+// A socket as the system names it: a descriptor on POSIX systems, a SOCKET (a pointer-
+// sized handle) on Windows. kNoSocket is the invalid value of both.
+using TSocketId = std::uintptr_t;
+inline constexpr TSocketId kNoSocket = ~TSocketId(0);
+
+// Owns one open socket and closes it when destroyed, unless released.
+class TSocketOwner {
+ public:
+  TSocketOwner() = default;
+  explicit TSocketOwner(TSocketId id) : id_(id) {}
+  ~TSocketOwner() { Close(); }
+  TSocketOwner(TSocketOwner&& o) noexcept : id_(o.Release()) {}
+  TSocketOwner& operator=(TSocketOwner&& o) noexcept {
+    if (this != &o) Reset(o.Release());
+    return *this;
+  }
+  TSocketOwner(const TSocketOwner&) = delete;
+  TSocketOwner& operator=(const TSocketOwner&) = delete;
+
+  TSocketId Get() const { return id_; }
+  bool Valid() const { return id_ != kNoSocket; }
+  TSocketId Release() {
+    TSocketId id = id_;
+    id_ = kNoSocket;
+    return id;
+  }
+  void Reset(TSocketId id = kNoSocket) {
+    Close();
+    id_ = id;
+  }
+
+ private:
+  void Close();
+  TSocketId id_ = kNoSocket;
+};
+
+// What a wait on a socket waits for.
+enum class TSocketWait { Read, Write };
 
 // Sets the file names tried, in order, for the TLS libraries, and forgets any libraries
 // loaded so far so that the next TLS connection loads them afresh. Call it only while no
@@ -40,12 +85,15 @@ void SetTlsLibraryNames(std::vector<std::string> sslNames, std::vector<std::stri
 void ResetTlsLibraryNames();
 // True when the TLS libraries can be loaded and offer every function the client needs.
 bool TlsAvailable();
+// Why TLS is unavailable, naming the libraries tried; empty when it is available.
+std::string TlsUnavailableReason();
 
 // One TCP connection, optionally wrapped in TLS. Every wait (connecting, the handshake,
 // sending and receiving) is bounded by Timeout; a receive that sees no data within it
 // fails with WSAETIMEDOUT, a connection closed by the peer with WSAECONNRESET.
 class TTcpSocket {
  public:
+  // Throws Exception when the system's socket library could not be started.
   TTcpSocket();
   ~TTcpSocket();
   TTcpSocket(const TTcpSocket&) = delete;
@@ -98,10 +146,21 @@ class TTcpSocket {
  private:
   bool Fill();
   std::size_t RawRecv(std::uint8_t* dest, std::size_t max);
-  bool WaitFor(short events);
   void Fail(int code) { lastError_ = code; }
 
-  int fd_ = -1;
+  // The system's side, one file per platform.
+  static void RequireSocketLibrary();
+  // Waits up to Timeout until the socket is ready; false (with the error recorded) on
+  // timeout or failure.
+  bool WaitFor(TSocketWait what);
+  // One attempt to send or receive on the non-blocking socket: the byte count, 0 when the
+  // call would block, -1 on failure (recorded; a close by the peer is WSAECONNRESET).
+  std::ptrdiff_t SysSend(const std::uint8_t* data, std::size_t size);
+  std::ptrdiff_t SysRecv(std::uint8_t* dest, std::size_t max);
+  // True when the socket shows data or a close right now.
+  bool SysReadable();
+
+  TSocketOwner sock_;
   int lastError_ = 0;
   std::unique_ptr<TTlsSession> tls_;
   std::vector<std::uint8_t> buf_;

@@ -2,17 +2,13 @@
 // works for plain http on a system without them; https then fails in the handshake.
 #include "http/NetSocketTls.h"
 
-#include <arpa/inet.h>
-#include <poll.h>
-#include <pthread.h>
-#include <signal.h>
-
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <vector>
 
 #include "http/NetSocket.h"
-#include "platform/DynLib.h"
+#include "http/NetSocketTlsApi.h"
 
 namespace {
 
@@ -32,38 +28,9 @@ constexpr long kX509VOk = 0;
 constexpr unsigned long kErrLibSsl = 20;
 constexpr unsigned long kSslRUnexpectedEof = 294;
 
-struct TSslApi {
-  std::unique_ptr<TDynLib> crypto, ssl;
-  int (*OPENSSL_init_ssl)(std::uint64_t, const void*);
-  const void* (*TLS_client_method)();
-  void* (*SSL_CTX_new)(const void*);
-  void (*SSL_CTX_free)(void*);
-  void (*SSL_CTX_set_verify)(void*, int, void*);
-  int (*SSL_CTX_set_default_verify_paths)(void*);
-  int (*SSL_CTX_load_verify_locations)(void*, const char*, const char*);
-  long (*SSL_CTX_ctrl)(void*, int, long, void*);
-  void* (*SSL_new)(void*);
-  void (*SSL_free)(void*);
-  int (*SSL_set_fd)(void*, int);
-  long (*SSL_ctrl)(void*, int, long, void*);
-  int (*SSL_set1_host)(void*, const char*);
-  void (*SSL_set_hostflags)(void*, unsigned);
-  void* (*SSL_get0_param)(void*);
-  int (*X509_VERIFY_PARAM_set1_ip_asc)(void*, const char*);
-  int (*SSL_connect)(void*);
-  int (*SSL_read)(void*, void*, int);
-  int (*SSL_write)(void*, const void*, int);
-  int (*SSL_get_error)(const void*, int);
-  int (*SSL_pending)(const void*);
-  int (*SSL_shutdown)(void*);
-  long (*SSL_get_verify_result)(const void*);
-  void (*ERR_clear_error)();
-  unsigned long (*ERR_peek_error)();
-};
-
 struct TTlsLibraries {
-  std::vector<std::string> sslNames{"libssl.so.3", "libssl.so.1.1"};
-  std::vector<std::string> cryptoNames{"libcrypto.so.3", "libcrypto.so.1.1"};
+  std::vector<std::string> sslNames = DefaultSslNames();
+  std::vector<std::string> cryptoNames = DefaultCryptoNames();
   bool tried = false;
   std::unique_ptr<TSslApi> api;
 };
@@ -93,7 +60,8 @@ std::unique_ptr<TSslApi> LoadPair(const std::string& cryptoName, const std::stri
             Bind(s, api->SSL_CTX_set_verify, "SSL_CTX_set_verify") &&
             Bind(s, api->SSL_CTX_set_default_verify_paths, "SSL_CTX_set_default_verify_paths") &&
             Bind(s, api->SSL_CTX_load_verify_locations, "SSL_CTX_load_verify_locations") &&
-            Bind(s, api->SSL_CTX_ctrl, "SSL_CTX_ctrl") && Bind(s, api->SSL_new, "SSL_new") &&
+            Bind(s, api->SSL_CTX_ctrl, "SSL_CTX_ctrl") &&
+            Bind(s, api->SSL_CTX_get_cert_store, "SSL_CTX_get_cert_store") && Bind(s, api->SSL_new, "SSL_new") &&
             Bind(s, api->SSL_free, "SSL_free") && Bind(s, api->SSL_set_fd, "SSL_set_fd") &&
             Bind(s, api->SSL_ctrl, "SSL_ctrl") && Bind(s, api->SSL_set1_host, "SSL_set1_host") &&
             Bind(s, api->SSL_set_hostflags, "SSL_set_hostflags") &&
@@ -103,6 +71,8 @@ std::unique_ptr<TSslApi> LoadPair(const std::string& cryptoName, const std::stri
             Bind(s, api->SSL_write, "SSL_write") && Bind(s, api->SSL_get_error, "SSL_get_error") &&
             Bind(s, api->SSL_pending, "SSL_pending") && Bind(s, api->SSL_shutdown, "SSL_shutdown") &&
             Bind(s, api->SSL_get_verify_result, "SSL_get_verify_result") &&
+            Bind(c, api->d2i_X509, "d2i_X509") && Bind(c, api->X509_free, "X509_free") &&
+            Bind(c, api->X509_STORE_add_cert, "X509_STORE_add_cert") &&
             Bind(c, api->ERR_clear_error, "ERR_clear_error") &&
             Bind(c, api->ERR_peek_error, "ERR_peek_error");
   if (!ok || api->OPENSSL_init_ssl(0, nullptr) != 1) return nullptr;
@@ -119,40 +89,6 @@ const TSslApi* Api() {
   return libs.api.get();
 }
 
-// OpenSSL writes to the socket without MSG_NOSIGNAL; a write to a connection the peer
-// has closed must fail with an error rather than end the process with SIGPIPE.
-class TSigPipeGuard {
- public:
-  TSigPipeGuard() {
-    sigemptyset(&pipe_);
-    sigaddset(&pipe_, SIGPIPE);
-    sigset_t pending;
-    sigpending(&pending);
-    pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
-    pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
-  }
-  ~TSigPipeGuard() {
-    if (!pendingBefore_) {
-      sigset_t pending;
-      sigpending(&pending);
-      if (sigismember(&pending, SIGPIPE) == 1) {
-        timespec zero{0, 0};
-        sigtimedwait(&pipe_, nullptr, &zero);
-      }
-    }
-    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
-  }
-
- private:
-  sigset_t pipe_, old_;
-  bool pendingBefore_ = false;
-};
-
-bool IsIpLiteral(const std::string& host) {
-  unsigned char buf[16];
-  return ::inet_pton(AF_INET, host.c_str(), buf) == 1 || ::inet_pton(AF_INET6, host.c_str(), buf) == 1;
-}
-
 }  // namespace
 
 void SetTlsLibraryNames(std::vector<std::string> sslNames, std::vector<std::string> cryptoNames) {
@@ -163,9 +99,19 @@ void SetTlsLibraryNames(std::vector<std::string> sslNames, std::vector<std::stri
   libs.cryptoNames = std::move(cryptoNames);
 }
 
-void ResetTlsLibraryNames() { SetTlsLibraryNames({"libssl.so.3", "libssl.so.1.1"}, {"libcrypto.so.3", "libcrypto.so.1.1"}); }
+void ResetTlsLibraryNames() { SetTlsLibraryNames(DefaultSslNames(), DefaultCryptoNames()); }
 
 bool TlsAvailable() { return Api() != nullptr; }
+
+std::string TlsUnavailableReason() {
+  if (Api()) return {};
+  const TTlsLibraries& libs = Libraries();
+  std::string names;
+  std::size_t n = std::min(libs.sslNames.size(), libs.cryptoNames.size());
+  for (std::size_t i = 0; i < n; ++i)
+    names += (i ? ", " : "") + libs.sslNames[i] + " with " + libs.cryptoNames[i];
+  return "TLS is unavailable: no usable OpenSSL library pair among " + (names.empty() ? "(none)" : names);
+}
 
 struct TTlsSession::Impl {
   const TSslApi* api = nullptr;
@@ -198,7 +144,7 @@ struct TTlsSession::Impl {
 TTlsSession::TTlsSession(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 TTlsSession::~TTlsSession() = default;
 
-std::unique_ptr<TTlsSession> TTlsSession::Handshake(int fd, const std::string& host, const std::string& caFile,
+std::unique_ptr<TTlsSession> TTlsSession::Handshake(TSocketId socket, const std::string& host, const std::string& caFile,
                                                     const std::string& caPath, const TWaiter& wait, int& error) {
   error = WSASYSNOTREADY;
   const TSslApi* api = Api();
@@ -210,14 +156,14 @@ std::unique_ptr<TTlsSession> TTlsSession::Handshake(int fd, const std::string& h
   if (!impl->ctx) return nullptr;
   api->SSL_CTX_ctrl(impl->ctx, kSslCtrlSetMinProtoVersion, kTls12Version, nullptr);
   api->SSL_CTX_set_verify(impl->ctx, kSslVerifyPeer, nullptr);
-  api->SSL_CTX_set_default_verify_paths(impl->ctx);
+  AddSystemTrust(*api, impl->ctx);
   if (!caFile.empty() || !caPath.empty()) {
     if (api->SSL_CTX_load_verify_locations(impl->ctx, caFile.empty() ? nullptr : caFile.c_str(),
                                            caPath.empty() ? nullptr : caPath.c_str()) != 1)
       return nullptr;
   }
   impl->ssl = api->SSL_new(impl->ctx);
-  if (!impl->ssl || api->SSL_set_fd(impl->ssl, fd) != 1) return nullptr;
+  if (!impl->ssl || api->SSL_set_fd(impl->ssl, static_cast<int>(socket)) != 1) return nullptr;
   if (IsIpLiteral(host)) {
     if (api->X509_VERIFY_PARAM_set1_ip_asc(api->SSL_get0_param(impl->ssl), host.c_str()) != 1) return nullptr;
   } else {
@@ -228,15 +174,11 @@ std::unique_ptr<TTlsSession> TTlsSession::Handshake(int fd, const std::string& h
     if (api->SSL_set1_host(impl->ssl, host.c_str()) != 1) return nullptr;
   }
   for (;;) {
-    int r;
-    {
-      TSigPipeGuard guard;
-      r = api->SSL_connect(impl->ssl);
-    }
+    int r = RunSslCall([&] { return api->SSL_connect(impl->ssl); });
     if (r == 1) break;
     TIoState st = impl->State(r);
     if (st == ioWantRead || st == ioWantWrite) {
-      if (!wait(st == ioWantRead ? POLLIN : POLLOUT)) {
+      if (!wait(st == ioWantRead ? TSocketWait::Read : TSocketWait::Write)) {
         error = WSASYSNOTREADY;
         return nullptr;
       }
@@ -252,8 +194,8 @@ std::unique_ptr<TTlsSession> TTlsSession::Handshake(int fd, const std::string& h
 TTlsSession::TIoState TTlsSession::Read(void* dest, std::size_t max, std::size_t& done) {
   done = 0;
   impl_->api->ERR_clear_error();
-  TSigPipeGuard guard;
-  int r = impl_->api->SSL_read(impl_->ssl, dest, static_cast<int>(std::min<std::size_t>(max, INT_MAX)));
+  int r = RunSslCall(
+      [&] { return impl_->api->SSL_read(impl_->ssl, dest, static_cast<int>(std::min<std::size_t>(max, INT_MAX))); });
   if (r > 0) {
     done = static_cast<std::size_t>(r);
     return ioOk;
@@ -264,8 +206,8 @@ TTlsSession::TIoState TTlsSession::Read(void* dest, std::size_t max, std::size_t
 TTlsSession::TIoState TTlsSession::Write(const void* data, std::size_t size, std::size_t& done) {
   done = 0;
   impl_->api->ERR_clear_error();
-  TSigPipeGuard guard;
-  int r = impl_->api->SSL_write(impl_->ssl, data, static_cast<int>(std::min<std::size_t>(size, INT_MAX)));
+  int r = RunSslCall(
+      [&] { return impl_->api->SSL_write(impl_->ssl, data, static_cast<int>(std::min<std::size_t>(size, INT_MAX))); });
   if (r > 0) {
     done = static_cast<std::size_t>(r);
     return ioOk;
@@ -280,6 +222,5 @@ std::size_t TTlsSession::Pending() const {
 
 void TTlsSession::Shutdown() {
   impl_->api->ERR_clear_error();
-  TSigPipeGuard guard;
-  impl_->api->SSL_shutdown(impl_->ssl);
+  RunSslCall([&] { return impl_->api->SSL_shutdown(impl_->ssl); });
 }

@@ -7,18 +7,20 @@
 #include <memory>
 #include <string>
 
+#include "http/NetSocket.h"
+
 class TTlsSession {
  public:
   enum TIoState { ioOk, ioWantRead, ioWantWrite, ioClosed, ioError };
 
-  // Waits until the socket is ready for the given poll events; false on timeout or error
-  // (the waiter records the error itself).
-  using TWaiter = std::function<bool(short events)>;
+  // Waits until the socket is ready; false on timeout or error (the waiter records the
+  // error itself).
+  using TWaiter = std::function<bool(TSocketWait what)>;
 
-  // Runs a client handshake on the connected non-blocking socket fd with SNI and
+  // Runs a client handshake on the connected non-blocking socket with SNI and
   // certificate checks against host. Returns null and sets error to a socket error code
   // when TLS is unavailable, the handshake fails or the certificate is refused.
-  static std::unique_ptr<TTlsSession> Handshake(int fd, const std::string& host,
+  static std::unique_ptr<TTlsSession> Handshake(TSocketId socket, const std::string& host,
                                                 const std::string& caFile,
                                                 const std::string& caPath,
                                                 const TWaiter& wait, int& error);

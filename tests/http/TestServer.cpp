@@ -1,75 +1,57 @@
 #include "tests/http/TestServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <memory>
 
+#include "tests/http/TestSocket.h"
+
 namespace {
 
-struct TSslFree {
-  void operator()(SSL* s) const { SSL_free(s); }
+// A connection's bytes as they come over the socket.
+class TPlainStream : public TServerStream {
+ public:
+  explicit TPlainStream(TSocketId s) : s_(s) {}
+  int Read(char* buf, int size) override { return test_socket::Receive(s_, buf, size); }
+  bool Write(const std::string& data) override { return test_socket::SendAll(s_, data.data(), data.size()); }
+
+ private:
+  TSocketId s_;
 };
 
-// One accepted connection, plain or TLS, with the waits bounded so that the server can stop.
+// One accepted connection, with the waits bounded so that the server can stop.
 class TConn {
  public:
-  TConn(int fd, SSL_CTX* ctx, const std::atomic<bool>& stop) : fd_(fd), stop_(stop) {
-    int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    if (ctx) {
-      ssl_.reset(SSL_new(ctx));
-      SSL_set_fd(ssl_.get(), fd);
-      if (SSL_accept(ssl_.get()) != 1) ok_ = false;
-    }
+  TConn(TSocketId s, TServerWrap* wrap, const std::atomic<bool>& stop) : s_(s), stop_(stop) {
+    if (wrap)
+      stream_ = wrap->Wrap(s);
+    else
+      stream_ = std::make_unique<TPlainStream>(s);
   }
-  ~TConn() {
-    if (ssl_ && ok_) SSL_shutdown(ssl_.get());
-    ssl_.reset();
-    ::close(fd_);
-  }
-  bool Ok() const { return ok_; }
+  bool Ok() const { return stream_ != nullptr; }
 
   // Waits for data; false when the peer closed, on error or when the server stops.
   bool Read(std::string& into) {
     char buf[16384];
     for (;;) {
       if (stop_) return false;
-      if (!(ssl_ && SSL_pending(ssl_.get()) > 0)) {
-        pollfd p{fd_, POLLIN, 0};
-        int r = ::poll(&p, 1, 50);
+      if (!stream_->HasPending()) {
+        int r = test_socket::WaitReadable(s_, 50);
         if (r == 0) continue;
         if (r < 0) return false;
       }
-      int n = ssl_ ? SSL_read(ssl_.get(), buf, sizeof buf) : int(::recv(fd_, buf, sizeof buf, 0));
+      int n = stream_->Read(buf, sizeof buf);
       if (n <= 0) return false;
       into.append(buf, std::size_t(n));
       return true;
     }
   }
-  bool Write(const std::string& data) {
-    if (data.empty()) return true;
-    if (ssl_) return SSL_write(ssl_.get(), data.data(), int(data.size())) == int(data.size());
-    std::size_t off = 0;
-    while (off < data.size()) {
-      ssize_t n = ::send(fd_, data.data() + off, data.size() - off, MSG_NOSIGNAL);
-      if (n <= 0) return false;
-      off += std::size_t(n);
-    }
-    return true;
-  }
+  bool Write(const std::string& data) { return data.empty() || stream_->Write(data); }
 
  private:
-  int fd_;
+  TSocketId s_;
   const std::atomic<bool>& stop_;
-  std::unique_ptr<SSL, TSslFree> ssl_;
-  bool ok_ = true;
+  std::unique_ptr<TServerStream> stream_;
 };
 
 std::string Lower(std::string s) {
@@ -85,39 +67,14 @@ std::size_t ContentLength(const std::string& head) {
 
 }  // namespace
 
-TTestServer::TTestServer(bool ipv6, SSL_CTX* tls) : tls_(tls) {
-  if (tls_) SSL_CTX_up_ref(tls_);
-  int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_storage ss{};
-  socklen_t len;
-  if (ipv6) {
-    auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
-    a->sin6_family = AF_INET6;
-    a->sin6_addr = in6addr_loopback;
-    len = sizeof *a;
-  } else {
-    auto* a = reinterpret_cast<sockaddr_in*>(&ss);
-    a->sin_family = AF_INET;
-    a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    len = sizeof *a;
-  }
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&ss), len) != 0 || ::listen(fd, 8) != 0) {
-    if (fd >= 0) ::close(fd);
-    return;
-  }
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&ss), &len);
-  port_ = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port : reinterpret_cast<sockaddr_in*>(&ss)->sin_port);
-  listenFd_ = fd;
-  thread_ = std::thread([this] { Run(); });
+TTestServer::TTestServer(bool ipv6, std::shared_ptr<TServerWrap> wrap) : wrap_(std::move(wrap)) {
+  listener_ = test_socket::ListenOnLoopback(ipv6, port_);
+  if (listener_.Valid()) thread_ = std::thread([this] { Run(); });
 }
 
 TTestServer::~TTestServer() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  if (listenFd_ >= 0) ::close(listenFd_);
-  if (tls_) SSL_CTX_free(tls_);
 }
 
 void TTestServer::Queue(TScript script) {
@@ -132,17 +89,16 @@ std::vector<std::string> TTestServer::Requests() {
 
 void TTestServer::Run() {
   while (!stop_) {
-    pollfd p{listenFd_, POLLIN, 0};
-    if (::poll(&p, 1, 50) <= 0) continue;
-    int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+    if (test_socket::WaitReadable(listener_.Get(), 50) <= 0) continue;
+    TSocketOwner s = test_socket::Accept(listener_.Get());
+    if (!s.Valid()) continue;
     ++connections_;
-    Serve(fd);
+    Serve(std::move(s));
   }
 }
 
-void TTestServer::Serve(int fd) {
-  TConn conn(fd, tls_, stop_);
+void TTestServer::Serve(TSocketOwner s) {
+  TConn conn(s.Get(), wrap_.get(), stop_);
   if (!conn.Ok()) return;
   std::string in;
   for (;;) {

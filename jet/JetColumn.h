@@ -7,12 +7,30 @@
 
 #include "platform/UStrings.h"
 
+// Jet's codes for the kinds of column, as its files record them.
+enum TJetDataType : int {
+  jdtBoolean = 0x01,
+  jdtByte = 0x02,
+  jdtInteger = 0x03,
+  jdtLongInteger = 0x04,
+  jdtCurrency = 0x05,
+  jdtSingle = 0x06,
+  jdtDouble = 0x07,
+  jdtDateTime = 0x08,
+  jdtBinary = 0x09,
+  jdtText = 0x0A,
+  jdtLongBinary = 0x0B,
+  jdtMemo = 0x0C,
+  jdtGuid = 0x0F,
+  jdtNumeric = 0x10,
+};
+
 class TJetColumn {
  public:
   TJetColumn(UStringView name, int dataType) : FName(name), FDataType(dataType) {}
 
   const UString& Name() const { return FName; }
-  // libmdb's type code of the column (text 0x0A, memo 0x0C, ...).
+  // The column's TJetDataType.
   int DataType() const { return FDataType; }
   std::uint32_t RowCount() const { return std::uint32_t(FEnds.size()); }
 

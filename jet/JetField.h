@@ -16,7 +16,7 @@ class TJetField {
   const UString& FieldName() const;
   // The column's position in the table, from 0.
   std::uint32_t Index() const { return FIndex; }
-  // libmdb's type code of the column.
+  // The column's TJetDataType.
   int DataType() const;
 
   // True when the current row holds no value in this column, or there is no current row.

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "jet/JetHandle.h"
+#include "jet/JetMdbHandle.h"
 #include "platform/UStrings.h"
 
 class TJetTableScan {

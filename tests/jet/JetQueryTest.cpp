@@ -2,12 +2,33 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "jet/EDatabaseError.h"
 #include "jet/JetConnection.h"
 #include "jet/JetQuery.h"
 #include "tests/jet/JetTestSupport.h"
 
 namespace {
+
+// The table as mdb-export prints it, in table order, with dates as yyyy-mm-dd hh:nn:ss.
+// mdb-export cannot tell NULL from empty text; both come back empty.
+std::vector<std::vector<UString>> MdbExport(const std::string& file, const std::string& table) {
+  const std::string out = ScratchDir() + "/export.txt";
+  const std::string cmd = "mdb-export -H -Q -d \"$(printf '\\037')\" -R \"$(printf '\\036')\" "
+                          "-D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' '" +
+                          file + "' '" + table + "' > '" + out + "' 2>/dev/null";
+  EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  std::vector<std::vector<UString>> rows;
+  for (const std::string& line : Split(ReadBytes(out), '\x1e')) {
+    if (line.empty()) continue;
+    std::vector<UString> row;
+    for (const std::string& cell : Split(line, '\x1f')) row.push_back(U(cell));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
 
 const char16_t* const kCallbookColumns[] = {u"CALL", u"Name", u"QTH", u"Grid", u"State", u"Manager"};
 

@@ -1,10 +1,11 @@
 #include "tests/jet/JetTestSupport.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "jet/EDatabaseError.h"
+#include "jet/JetConnection.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -12,8 +13,6 @@
 namespace fs = std::filesystem;
 
 std::string Fixture(const std::string& relative) { return std::string(ZORVIK_FIXTURES) + "/" + relative; }
-
-namespace {
 
 std::vector<std::string> Split(const std::string& s, char sep) {
   std::vector<std::string> out;
@@ -29,8 +28,6 @@ std::vector<std::string> Split(const std::string& s, char sep) {
   out.push_back(cur);
   return out;
 }
-
-}  // namespace
 
 std::vector<TRow> TinyRows() {
   std::vector<TRow> rows;
@@ -53,22 +50,6 @@ std::vector<TRow> TinyRows() {
       }
       row.push_back(U(v));
     }
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-std::vector<std::vector<UString>> MdbExport(const std::string& file, const std::string& table) {
-  const std::string out = ScratchDir() + "/export.txt";
-  const std::string cmd = "mdb-export -H -Q -d \"$(printf '\\037')\" -R \"$(printf '\\036')\" "
-                          "-D '%Y-%m-%d %H:%M:%S' -T '%Y-%m-%d %H:%M:%S' '" +
-                          file + "' '" + table + "' > '" + out + "' 2>/dev/null";
-  EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-  std::vector<std::vector<UString>> rows;
-  for (const std::string& line : Split(ReadBytes(out), '\x1e')) {
-    if (line.empty()) continue;
-    std::vector<UString> row;
-    for (const std::string& cell : Split(line, '\x1f')) row.push_back(U(cell));
     rows.push_back(row);
   }
   return rows;
@@ -112,4 +93,19 @@ std::string ErrorOf(const std::function<void()>& action) {
     return e.what();
   }
   return "(no error)";
+}
+
+std::string AlteredCopy(const std::string& name, const std::function<void(std::string&)>& edit) {
+  std::string bytes = ReadBytes(Fixture("mdb/callbook-tiny.mdb"));
+  edit(bytes);
+  const std::string path = ScratchDir() + "/" + name;
+  WriteBytes(path, bytes);
+  return path;
+}
+
+void ExpectOpenFails(const std::string& path, const std::string& what) {
+  TJetConnection db;
+  const std::string message = ErrorOf([&] { db.Open(JetConnectionStringFor(path)); });
+  EXPECT_THAT(message, testing::AllOf(testing::HasSubstr(path), testing::HasSubstr(what)));
+  EXPECT_FALSE(db.Connected());
 }

@@ -7,7 +7,17 @@
 #include <memory>
 #include <vector>
 
+#include "jet/JetColumn.h"
 #include "jet/JetConnection.h"
+
+// libmdb's column kinds are Jet's own codes, so they pass into the column store unchanged.
+static_assert(int(MDB_BOOL) == jdtBoolean && int(MDB_BYTE) == jdtByte &&
+              int(MDB_INT) == jdtInteger && int(MDB_LONGINT) == jdtLongInteger &&
+              int(MDB_MONEY) == jdtCurrency && int(MDB_FLOAT) == jdtSingle &&
+              int(MDB_DOUBLE) == jdtDouble && int(MDB_DATETIME) == jdtDateTime &&
+              int(MDB_BINARY) == jdtBinary && int(MDB_TEXT) == jdtText &&
+              int(MDB_OLE) == jdtLongBinary && int(MDB_MEMO) == jdtMemo &&
+              int(MDB_REPID) == jdtGuid && int(MDB_NUMERIC) == jdtNumeric);
 
 struct MdbHandleCloser {
   void operator()(MdbHandle* mdb) const noexcept { mdb_close(mdb); }

@@ -1,15 +1,14 @@
 // Loading a table through libmdb into the query's column stores.
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <type_traits>
 
 #include "jet/EDatabaseError.h"
-#include "jet/JetHandle.h"
+#include "jet/JetMdbHandle.h"
 #include "jet/JetQuery.h"
 #include "jet/JetSelect.h"
 #include "jet/JetTableScan.h"
-#include "platform/Locale.h"
+#include "jet/JetValueText.h"
 
 namespace {
 
@@ -25,67 +24,10 @@ T ReadLE(const unsigned char* p) {
   return T(v);
 }
 
-void AppendAscii(std::vector<char16_t>& out, const char* s, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) out.push_back(char16_t(static_cast<unsigned char>(s[i])));
-}
-
-void AppendInt(std::vector<char16_t>& out, std::int64_t v) {
-  char buf[24];
-  int n = 0;
-  std::uint64_t u = v < 0 ? std::uint64_t(0) - std::uint64_t(v) : std::uint64_t(v);
-  do {
-    buf[n++] = char('0' + u % 10);
-    u /= 10;
-  } while (u);
-  if (v < 0) out.push_back(u'-');
-  while (n) out.push_back(char16_t(buf[--n]));
-}
-
 void AppendUtf8(std::vector<char16_t>& out, const char* s) {
   if (!s) return;
   const UString text = Utf8ToUString(s);
   out.insert(out.end(), text.begin(), text.end());
-}
-
-// Days since 1899-12-30 plus the fraction of a day, as Jet stores dates, written as
-// "yyyy-mm-dd hh:nn:ss". The fraction is the time of day also for days before 1899-12-30.
-void AppendDate(std::vector<char16_t>& out, double value) {
-  // Jet's range: 100-01-01 to 9999-12-31.
-  if (!std::isfinite(value) || value < -657434.0 || value >= 2958466.0) {
-    AppendAscii(out, "#invalid date#", 14);
-    return;
-  }
-  double whole = std::trunc(value);
-  std::int64_t seconds = std::llround(std::fabs(value - whole) * 86400.0);
-  std::int64_t days = std::int64_t(whole);
-  if (seconds >= 86400) {
-    seconds -= 86400;
-    ++days;
-  }
-  // Civil date from days since 1970-01-01 (proleptic Gregorian).
-  std::int64_t z = days - 25569 + 719468;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  std::int64_t y = yoe + era * 400;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
-  const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
-  const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
-  if (m <= 2) ++y;
-  char buf[32];
-  const int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", int(y), int(m),
-                              int(d), int(seconds / 3600), int(seconds / 60 % 60),
-                              int(seconds % 60));
-  AppendAscii(out, buf, std::size_t(n));
-}
-
-void AppendHex(std::vector<char16_t>& out, const unsigned char* p, std::size_t n) {
-  static const char digits[] = "0123456789ABCDEF";
-  for (std::size_t i = 0; i < n; ++i) {
-    out.push_back(char16_t(digits[p[i] >> 4]));
-    out.push_back(char16_t(digits[p[i] & 15]));
-  }
 }
 
 }  // namespace
@@ -129,8 +71,7 @@ void TJetQuery::Load(const TJetSelect& select) {
       bool isNull = field.is_null;
       if (col.col_type == MDB_BOOL) {
         // A Boolean's value is its bit in the null mask: set means True.
-        if (isNull) AppendAscii(arena, "False", 5);
-        else AppendAscii(arena, "True", 4);
+        AppendBoolean(arena, !isNull);
         isNull = false;
       } else if (!isNull) {
         switch (col.col_type) {

@@ -2,6 +2,8 @@
 // body modes, interim answers, timeouts, limits and connection reuse.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "http/HttpClient.h"
 #include "tests/http/TestServer.h"
 
@@ -291,6 +293,42 @@ TEST_F(HttpClientTest, SmallBodyGoesOutWithTheHeaders) {
   ASSERT_TRUE(client.ExecuteRequest(u"POST", U(Base() + "/form")));
   EXPECT_TRUE(LastRequest().ends_with("Content-Type: text/html\r\nContent-Length: 3\r\n\r\na=1"));
   EXPECT_EQ(client.UploadSize, static_cast<std::int32_t>(LastRequest().size()));
+}
+
+TEST_F(HttpClientTest, LargeBodiesCrossManyReceivesAndSendsWhole) {
+  std::string big(1024 * 1024 + 7, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = char('a' + i % 23);
+  const std::string half = big.substr(0, 500000), rest = big.substr(500000);
+  auto hex = [](std::size_t n) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%zx", n);
+    return std::string(buf);
+  };
+  struct Case {
+    const char* name;
+    TScript script;
+  } cases[] = {
+      {"length", {Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(big.size()) + "\r\n\r\n" + big)}},
+      {"chunked", {Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + hex(half.size()) + "\r\n" + half),
+                   Send("\r\n" + hex(rest.size()) + "\r\n" + rest + "\r\n0\r\n\r\n")}},
+      {"to close", {Send("HTTP/1.0 200 OK\r\n\r\n" + half), Send(rest), Close()}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    server.Queue(c.script);
+    ASSERT_TRUE(Get(Base() + "/big"));
+    EXPECT_TRUE(Body(client) == big);
+  }
+
+  // A request body beyond one send goes out after the header block, byte for byte.
+  client.ResetDocument();
+  client.Document.WriteBuffer(big.data(), big.size());
+  server.Queue({Send("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n")});
+  ASSERT_TRUE(client.ExecuteRequest(u"PUT", U(Base() + "/up")));
+  EXPECT_TRUE(LastRequest() == "PUT /up HTTP/1.0\r\nHost: 127.0.0.1:" + server.PortText() +
+                                   "\r\nKeep-Alive: 300\r\nConnection: keep-alive\r\n" + kAgent +
+                                   "Content-Type: text/html\r\nContent-Length: " + std::to_string(big.size()) +
+                                   "\r\n\r\n" + big);
 }
 
 TEST_F(HttpClientTest, Ipv6LiteralHost) {

@@ -1,5 +1,6 @@
 // The socket layer on Windows: Windows Sockets 2.2, non-blocking sockets with select for
-// the waits. Windows Sockets starts when the module loads and stops when it unloads.
+// the waits. Windows Sockets starts with the first socket the module makes and stops when
+// the module unloads.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
@@ -33,14 +34,13 @@ void TWinsockStart::Require() const {
 
 namespace {
 
+// Not started while the module loads: that runs under the system's loader lock, where
+// starting Windows Sockets (which loads its helper libraries) can deadlock, and where an
+// exception would end the host process.
 const TWinsockStart& Winsock() {
   static const TWinsockStart winsock(MAKEWORD(2, 2));
   return winsock;
 }
-
-// Starts Windows Sockets while the module loads. A failure is raised by the first socket
-// made, not here: an exception during loading would end the host process.
-[[maybe_unused]] const TWinsockStart& startAtLoad = Winsock();
 
 SOCKET Sock(TSocketId id) { return static_cast<SOCKET>(id); }
 

@@ -14,7 +14,7 @@
 namespace {
 
 TEST(Winsock, StartsAtTwoPointTwoAndRefusesOtherVersionsWithTheLoadError) {
-  EXPECT_NO_THROW(THTTPClient());  // started when the program loaded
+  EXPECT_NO_THROW(THTTPClient());  // starts Windows Sockets for the program
   struct Case {
     std::uint16_t version;
     bool started;
@@ -35,7 +35,7 @@ TEST(Winsock, StartsAtTwoPointTwoAndRefusesOtherVersionsWithTheLoadError) {
       EXPECT_EQ(e.Message, u"Error loading Socket interface (ws2_32.dll)!");
     }
   }
-  // Stopping the starts above leaves the program's own start running.
+  // Stopping the starts above leaves the client library's own start running.
   TTestServer server;
   ASSERT_TRUE(server.Listening());
   server.Queue({Send("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")});

@@ -9,8 +9,10 @@ namespace {
 SOCKET Sock(TSocketId s) { return static_cast<SOCKET>(s); }
 }  // namespace
 
-// Windows Sockets is running: the client library starts it when the program loads.
 TSocketOwner ListenOnLoopback(bool ipv6, std::uint16_t& port) {
+  // The server uses the Windows Sockets start of the client library, which its first
+  // socket makes; so every test with a server also checks that start.
+  TTcpSocket{};
   SOCKET h = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (h == INVALID_SOCKET) return {};
   TSocketOwner s(static_cast<TSocketId>(h));

@@ -62,8 +62,3 @@ template <class F>
 int RunSslCall(F&& f) {
   return RunSslCall([](void* c) { return (*static_cast<std::remove_reference_t<F>*>(c))(); }, &f);
 }
-
-// Calls visit with the DER bytes of every certificate in the system's store of trusted
-// roots; returns how many there were. Windows only.
-std::size_t ForEachSystemRootCertificate(void (*visit)(const unsigned char* der, std::size_t size, void* context),
-                                         void* context);

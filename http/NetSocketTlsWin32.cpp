@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "http/NetSocketTlsApi.h"
+#include "http/NetSocketWin32.h"
 
 std::vector<std::string> DefaultSslNames() {
   if constexpr (sizeof(void*) == 8) return {"libssl-3-x64.dll", "libssl-1_1-x64.dll"};

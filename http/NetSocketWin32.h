@@ -1,6 +1,8 @@
-// Starting Windows Sockets. Internal to the socket layer (and its tests).
+// The Windows parts of the socket layer that its tests reach: starting Windows Sockets
+// and reading the system's trusted roots. Internal to the socket layer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // One start of Windows Sockets at a requested version, cleaned up when destroyed.
@@ -23,3 +25,8 @@ class TWinsockStart {
   bool started_ = false;
   int error_ = 0;
 };
+
+// Calls visit with the DER bytes of every certificate in the system's store of trusted
+// roots; returns how many there were.
+std::size_t ForEachSystemRootCertificate(void (*visit)(const unsigned char* der, std::size_t size, void* context),
+                                         void* context);

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "http/HttpClient.h"
-#include "http/NetSocketTlsApi.h"
 #include "http/NetSocketWin32.h"
 #include "tests/http/TestServer.h"
 

@@ -1,25 +1,8 @@
 // Opening a Jet file through ADO and the Jet OLE DB provider.
 #include "jet/EDatabaseError.h"
 #include "jet/JetAdoHandle.h"
+#include "jet/JetConnectionString.h"
 #include "jet/JetFile.h"
-
-namespace {
-
-// A connection-string value as OLE DB reads it: in double quotes, with inner double
-// quotes doubled, when it holds a separator, a quote or outer blanks.
-UString QuotedValue(const UString& value) {
-  const bool plain = value.find_first_of(u";=\"'") == UString::npos && !value.empty() &&
-                     value.front() > u' ' && value.back() > u' ';
-  if (plain) return value;
-  UString quoted = u"\"";
-  for (char16_t c : value) {
-    if (c == u'"') quoted += u'"';
-    quoted += c;
-  }
-  return quoted + u"\"";
-}
-
-}  // namespace
 
 void TJetConnection::THandleFree::operator()(THandle* handle) const noexcept {
   if (!handle) return;
@@ -43,7 +26,7 @@ TJetConnection::THandlePtr TJetConnection::OpenHandle(const UString& path, const
     handle->Connection = CreateAutomationObject(u"ADODB.Connection");
     IDispatch* connection = handle->Connection.Get();
     PutProperty(connection, u"Mode", TVariant::Int(adModeRead | adModeShareDenyNone).Get());
-    const TVariant text = TVariant::Text(u"Provider=" + provider + u";Data Source=" + QuotedValue(path) + u";");
+    const TVariant text = TVariant::Text(u"Provider=" + provider + u";Data Source=" + QuoteConnectionValue(path) + u";");
     const TVariant none = TVariant::Text(u"");
     const TVariant options = TVariant::Int(-1);
     CallMethod(connection, u"Open", {&text.Get(), &none.Get(), &none.Get(), &options.Get()});

@@ -66,3 +66,15 @@ const UString* TJetConnectionString::Find(UStringView key) const {
     if (SameTextAscii(it->first, key)) return &it->second;
   return nullptr;
 }
+
+UString QuoteConnectionValue(const UString& value) {
+  const bool plain = !value.empty() && value.front() > u' ' && value.back() > u' ' &&
+                     value.find_first_of(u";=\"'") == UString::npos;
+  if (plain) return value;
+  UString quoted = u"\"";
+  for (char16_t c : value) {
+    if (c == u'"') quoted += u'"';
+    quoted += c;
+  }
+  return quoted + u"\"";
+}

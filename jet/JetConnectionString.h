@@ -7,6 +7,10 @@
 
 #include "platform/UStrings.h"
 
+// value as a connection string writes it: as it stands when it holds no separator, quote
+// or outer blank, otherwise in double quotes with inner double quotes doubled.
+UString QuoteConnectionValue(const UString& value);
+
 // The key=value pairs of a connection string, in their order of appearance.
 class TJetConnectionString {
  public:

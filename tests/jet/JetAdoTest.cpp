@@ -8,6 +8,7 @@
 #include <objbase.h>
 
 #include "jet/EDatabaseError.h"
+#include "jet/JetAdoDispatch.h"
 #include "jet/JetAdoRows.h"
 #include "jet/JetConnection.h"
 #include "jet/JetQuery.h"
@@ -209,6 +210,42 @@ TEST_F(JetAdoRowsTest, AdoKindsMapToJetKinds) {
   EXPECT_EQ(JetTypeOfAdoType(17), jdtByte);         // adUnsignedTinyInt
   EXPECT_EQ(JetTypeOfAdoType(7), jdtDateTime);      // adDate
   EXPECT_EQ(JetTypeOfAdoType(8), 0);                // adBSTR: not a Jet kind
+}
+
+// The late-bound calls, on an automation object that every Windows (and Wine) has: the
+// arguments arrive in order, indexed properties answer, and a failing call raises with
+// the member's name and the object's description.
+TEST(JetDispatchTest, LateBoundCallsReachTheObjectAndFailuresAreDescribed) {
+  TComApartment apartment;
+  ComPtr<IDispatch> dictionary;
+  try {
+    dictionary = CreateAutomationObject(u"Scripting.Dictionary");
+  } catch (const EDatabaseError& e) {
+    GTEST_SKIP() << "Scripting.Dictionary is not available: " << UStringToUtf8(e.Message);
+  }
+  const TVariant key = TVariant::Text(u"K1"), item = TVariant::Int(42);
+  const TVariant key2 = TVariant::Text(u"K2"), item2 = TVariant::Text(u"forty-three");
+  CallMethod(dictionary.Get(), u"Add", {&key.Get(), &item.Get()});
+  CallMethod(dictionary.Get(), u"Add", {&key2.Get(), &item2.Get()});
+  EXPECT_EQ(GetProperty(dictionary.Get(), u"Count").AsInt(u"Count"), 2);
+  EXPECT_EQ(GetProperty(dictionary.Get(), u"Item", {&key.Get()}).AsInt(u"Item"), 42);
+  EXPECT_EQ(GetProperty(dictionary.Get(), u"Item", {&key2.Get()}).AsText(u"Item"), u"forty-three");
+  EXPECT_TRUE(CallMethod(dictionary.Get(), u"Exists", {&key2.Get()}).AsBool(u"Exists"));
+  EXPECT_THAT(ErrorOf([&] { GetProperty(dictionary.Get(), u"Item", {&key.Get()}).AsText(u"Item"); }),
+              testing::HasSubstr("expected text"));
+
+  // Adding a key twice fails inside the object.
+  const std::string twice = ErrorOf([&] { CallMethod(dictionary.Get(), u"Add", {&key.Get(), &item.Get()}); });
+  EXPECT_THAT(twice, testing::StartsWith("Add: "));
+  EXPECT_GT(twice.size(), 6u);
+  EXPECT_THAT(ErrorOf([&] { GetProperty(dictionary.Get(), u"NoSuchMember"); }),
+              testing::HasSubstr("NoSuchMember: the object has no such member"));
+  // A property put reaches the object: the compare mode can change only while it is empty.
+  const TVariant textCompare = TVariant::Int(1);
+  EXPECT_THROW(PutProperty(dictionary.Get(), u"CompareMode", textCompare.Get()), EDatabaseError);
+  CallMethod(dictionary.Get(), u"RemoveAll");
+  PutProperty(dictionary.Get(), u"CompareMode", textCompare.Get());
+  EXPECT_EQ(GetProperty(dictionary.Get(), u"CompareMode").AsInt(u"CompareMode"), 1);
 }
 
 // The calling thread's apartment: 0 none, 1 single-threaded, 2 multithreaded.

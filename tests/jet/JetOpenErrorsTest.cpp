@@ -46,6 +46,19 @@ INSTANTIATE_TEST_SUITE_P(
         TParseCase{"Data Source=\"/tmp/x\" tail;", nullptr},
         TParseCase{"=/tmp/x.mdb", nullptr}));
 
+// The values the Windows side writes into the provider's connection string read back as
+// they were, whatever they hold.
+TEST(JetConnectionValueTest, QuotedValuesReadBackWhole) {
+  for (const char16_t* value : {u"C:\\Temp\\~Db1.tmp", u"/tmp/a;b.mdb", u" lead and trail ",
+                                u"it's \"quoted\"", u"a=b", u"\"", u"'"}) {
+    const UString quoted = QuoteConnectionValue(value);
+    const TJetConnectionString parsed(u"Provider=x;Data Source=" + quoted + u";");
+    ASSERT_TRUE(parsed.Find(u"Data Source")) << UStringToUtf8(quoted);
+    EXPECT_EQ(*parsed.Find(u"Data Source"), value) << UStringToUtf8(quoted);
+  }
+  EXPECT_EQ(QuoteConnectionValue(u"C:\\db.mdb"), u"C:\\db.mdb");
+}
+
 class JetOpenErrorsTest : public testing::Test {};
 
 TEST_F(JetOpenErrorsTest, OtherProvidersAndMissingDataSourceAreRefused) {

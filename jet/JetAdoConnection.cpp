@@ -12,7 +12,7 @@ void TJetConnection::THandleFree::operator()(THandle* handle) const noexcept {
     try {
       if (GetProperty(handle->Connection.Get(), u"State").AsInt(u"State") & adStateOpen)
         CallMethod(handle->Connection.Get(), u"Close");
-    } catch (const Exception&) {
+    } catch (...) {
     }
   }
   delete handle;

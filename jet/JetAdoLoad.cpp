@@ -1,5 +1,6 @@
 // Loading a table through ADO into the query's column stores.
 #include <charconv>
+#include <new>
 
 #include "jet/EDatabaseError.h"
 #include "jet/JetAdoHandle.h"
@@ -33,7 +34,7 @@ class TArrayData {
   ~TArrayData() { SafeArrayUnaccessData(FArray); }
   TArrayData(const TArrayData&) = delete;
   TArrayData& operator=(const TArrayData&) = delete;
-  const void* Data() const { return FData; }
+  void* Data() const { return FData; }
 
  private:
   SAFEARRAY* FArray;
@@ -149,24 +150,39 @@ int JetTypeOfAdoType(long adoType) {
   }
 }
 
-std::uint32_t AppendAdoRows(std::vector<TJetColumn>& columns, const VARIANT& rows) {
+std::vector<std::uint32_t> FetchedColumns(const std::vector<TJetColumn>& columns) {
+  std::vector<std::uint32_t> fetched;
+  for (std::uint32_t c = 0; c < columns.size(); ++c)
+    if (columns[c].DataType() != jdtLongBinary) fetched.push_back(c);
+  if (fetched.empty() && !columns.empty()) fetched.push_back(0);
+  return fetched;
+}
+
+std::uint32_t AppendAdoRows(std::vector<TJetColumn>& columns, const VARIANT& rows,
+                            const std::vector<std::uint32_t>& fetched) {
   SAFEARRAY* array = rows.parray;
   if (rows.vt != (VT_ARRAY | VT_VARIANT) || !array || SafeArrayGetDim(array) != 2 ||
       SafeArrayGetElemsize(array) != sizeof(VARIANT))
     throw EDatabaseError(u"ADO delivered the rows in an unexpected form.");
   const std::uint32_t fields = Extent(array, 1), count = Extent(array, 2);
-  if (fields != columns.size())
+  if (fields != fetched.size())
     throw EDatabaseError(Format(u"ADO delivered %u values per row for %u columns.",
-                                {fields, std::uint32_t(columns.size())}));
+                                {fields, std::uint32_t(fetched.size())}));
+  std::vector<bool> isFetched(columns.size());
+  for (std::uint32_t c : fetched) {
+    if (c >= columns.size() || isFetched[c])
+      throw EDatabaseError(u"The columns to fetch do not match the table.");
+    isFetched[c] = true;
+  }
   TArrayData data(array);
   const VARIANT* values = static_cast<const VARIANT*>(data.Data());
   // The first dimension varies fastest: row r's values lie together.
-  for (std::uint32_t r = 0; r < count; ++r)
-    for (std::uint32_t c = 0; c < fields; ++c) {
-      TJetColumn& column = columns[c];
+  for (std::uint32_t r = 0; r < count; ++r) {
+    for (std::uint32_t f = 0; f < fields; ++f) {
+      TJetColumn& column = columns[fetched[f]];
       std::vector<char16_t>& arena = column.Arena();
       const std::size_t mark = arena.size();
-      bool isNull = AppendValue(arena, values[std::size_t(r) * fields + c]);
+      bool isNull = AppendValue(arena, values[std::size_t(r) * fields + f]);
       if (column.DataType() == jdtLongBinary) {
         // Long binary (OLE) values are not loaded, as on the libmdb side.
         arena.resize(mark);
@@ -174,8 +190,33 @@ std::uint32_t AppendAdoRows(std::vector<TJetColumn>& columns, const VARIANT& row
       }
       column.EndRow(isNull);
     }
+    for (std::uint32_t c = 0; c < columns.size(); ++c)
+      if (!isFetched[c]) columns[c].EndRow(true);
+  }
   return count;
 }
+
+namespace {
+
+// GetRows' list of the fields to fetch: their ordinals, or "all" when that is every one.
+TVariant FieldList(const std::vector<std::uint32_t>& fetched, std::size_t columns) {
+  if (fetched.size() == columns) return TVariant::Missing();
+  TVariant list;
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, ULONG(fetched.size()));
+  if (!array) throw std::bad_alloc();
+  VARIANT* value = list.Put();
+  value->vt = VT_ARRAY | VT_VARIANT;
+  value->parray = array;
+  TArrayData data(array);
+  VARIANT* items = static_cast<VARIANT*>(data.Data());
+  for (std::size_t i = 0; i < fetched.size(); ++i) {
+    items[i].vt = VT_I4;
+    items[i].lVal = LONG(fetched[i]);
+  }
+  return list;
+}
+
+}  // namespace
 
 void TJetQuery::Load(const TJetSelect& select) {
   IDispatch* connection = FConnection.Handle()->Connection.Get();
@@ -202,13 +243,15 @@ void TJetQuery::Load(const TJetSelect& select) {
                             JetTypeOfAdoType(GetProperty(field.Get(), u"Type").AsInt(u"Field.Type")));
     }
 
+    const std::vector<std::uint32_t> fetched = FetchedColumns(FColumns);
     const TVariant batch = TVariant::Int(kBatchRows);
-    const TVariant missing = TVariant::Missing();
+    const TVariant start = TVariant::Missing();
+    const TVariant fieldList = FieldList(fetched, FColumns.size());
     while (!GetProperty(recordset.Get(), u"EOF").AsBool(u"EOF")) {
       const TVariant rows =
-          CallMethod(recordset.Get(), u"GetRows", {&batch.Get(), &missing.Get(), &missing.Get()});
+          CallMethod(recordset.Get(), u"GetRows", {&batch.Get(), &start.Get(), &fieldList.Get()});
       // A batch without rows before the end would never finish.
-      if (AppendAdoRows(FColumns, rows.Get()) == 0)
+      if (AppendAdoRows(FColumns, rows.Get(), fetched) == 0)
         throw EDatabaseError(u"GetRows delivered no rows before the end of the table.");
     }
     CallMethod(recordset.Get(), u"Close");

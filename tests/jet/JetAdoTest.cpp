@@ -61,6 +61,12 @@ void SetText(TValue& value, const UString& text) {
   value.V.bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), UINT(text.size()));
 }
 
+std::vector<std::uint32_t> EveryColumn(std::uint32_t columns) {
+  std::vector<std::uint32_t> all(columns);
+  for (std::uint32_t c = 0; c < columns; ++c) all[c] = c;
+  return all;
+}
+
 std::optional<UString> Cell(const TJetColumn& column, std::uint32_t row) {
   if (column.IsNull(row)) return std::nullopt;
   return UString(column.Text(row));
@@ -85,7 +91,7 @@ class JetAdoRowsTest : public testing::Test {
         else value.V.vt = VT_NULL;
         batch.Put(LONG(c), LONG(r - from), value.V);
       }
-    return AppendAdoRows(columns, batch.Get());
+    return AppendAdoRows(columns, batch.Get(), EveryColumn(6));
   }
 };
 
@@ -182,7 +188,7 @@ TEST_F(JetAdoRowsTest, ValuesReadAsTheLibmdbSideWritesThem) {
     SetText(after, u"next");
     batch.Put(0, 0, value.V);
     batch.Put(1, 0, after.V);
-    ASSERT_EQ(AppendAdoRows(columns, batch.Get()), 1u) << c.what;
+    ASSERT_EQ(AppendAdoRows(columns, batch.Get(), EveryColumn(2)), 1u) << c.what;
     EXPECT_EQ(Cell(columns[0], 0), c.text) << c.what;
     EXPECT_EQ(Cell(columns[1], 0), u"next") << c.what;
   }
@@ -191,16 +197,50 @@ TEST_F(JetAdoRowsTest, ValuesReadAsTheLibmdbSideWritesThem) {
 TEST_F(JetAdoRowsTest, ArraysOfAnotherShapeAreRefused) {
   std::vector<TJetColumn> columns = CallbookColumns();
   TRowsArray fiveFields(5, 1);
-  EXPECT_THAT(ErrorOf([&] { AppendAdoRows(columns, fiveFields.Get()); }),
+  EXPECT_THAT(ErrorOf([&] { AppendAdoRows(columns, fiveFields.Get(), EveryColumn(6)); }),
               testing::HasSubstr("5 values per row for 6 columns"));
+  EXPECT_THROW(AppendAdoRows(columns, fiveFields.Get(), {0, 1, 2, 3, 6}), EDatabaseError);
+  EXPECT_THROW(AppendAdoRows(columns, fiveFields.Get(), {0, 1, 2, 3, 3}), EDatabaseError);
   TValue flat;
   flat.V.vt = VT_ARRAY | VT_VARIANT;
   flat.V.parray = SafeArrayCreateVector(VT_VARIANT, 0, 6);
-  EXPECT_THROW(AppendAdoRows(columns, flat.V), EDatabaseError);
+  EXPECT_THROW(AppendAdoRows(columns, flat.V, EveryColumn(6)), EDatabaseError);
   TValue scalar;
   scalar.V.vt = VT_I4;
-  EXPECT_THROW(AppendAdoRows(columns, scalar.V), EDatabaseError);
+  EXPECT_THROW(AppendAdoRows(columns, scalar.V, EveryColumn(6)), EDatabaseError);
   for (const TJetColumn& column : columns) EXPECT_EQ(column.RowCount(), 0u);
+}
+
+// Long binary (OLE) columns are left out of the fetch, so that large objects never
+// travel, and read as NULL like on the libmdb side.
+TEST_F(JetAdoRowsTest, LongBinaryColumnsAreNotFetched) {
+  std::vector<TJetColumn> columns;
+  columns.emplace_back(u"Photo", jdtLongBinary);
+  columns.emplace_back(u"CALL", jdtText);
+  columns.emplace_back(u"Scan", jdtLongBinary);
+  columns.emplace_back(u"CQZone", jdtInteger);
+  const std::vector<std::uint32_t> fetched = FetchedColumns(columns);
+  ASSERT_EQ(fetched, (std::vector<std::uint32_t>{1, 3}));
+  TRowsArray batch(2, 2);
+  for (LONG r = 0; r < 2; ++r) {
+    TValue call, zone;
+    SetText(call, r ? u"Q0B" : u"Q0A");
+    zone.V.vt = VT_I2;
+    zone.V.iVal = SHORT(14 + r);
+    batch.Put(0, r, call.V);
+    batch.Put(1, r, zone.V);
+  }
+  ASSERT_EQ(AppendAdoRows(columns, batch.Get(), fetched), 2u);
+  for (std::uint32_t r = 0; r < 2; ++r) {
+    EXPECT_EQ(Cell(columns[0], r), std::nullopt);
+    EXPECT_EQ(Cell(columns[1], r), r ? u"Q0B" : u"Q0A");
+    EXPECT_EQ(Cell(columns[2], r), std::nullopt);
+    EXPECT_EQ(Cell(columns[3], r), r ? u"15" : u"14");
+  }
+  // A table of nothing but long binary columns still fetches one, to count its rows.
+  std::vector<TJetColumn> pictures;
+  pictures.emplace_back(u"Photo", jdtLongBinary);
+  EXPECT_EQ(FetchedColumns(pictures), (std::vector<std::uint32_t>{0}));
 }
 
 TEST_F(JetAdoRowsTest, AdoKindsMapToJetKinds) {

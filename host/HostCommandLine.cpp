@@ -92,7 +92,7 @@ std::string Describe(const TCallError& e) {
   return s;
 }
 
-UString DefaultModule() { return ExtractFilePath(GetModuleFileName()) + u"UpdZorvik.ext"; }
+UString DefaultModule() { return ExtractFilePath(zorvik::GetModuleFileName()) + u"UpdZorvik.ext"; }
 
 // The host with its switches applied.
 std::unique_ptr<THostCore> MakeHost(const TOptions& o, std::ostream& err) {

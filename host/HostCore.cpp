@@ -34,7 +34,7 @@ HRESULT THostCore::QueryInterface(REFIID iid, void** obj) {
   if (!obj) return E_POINTER;
   *obj = nullptr;
   IUnknown* p = nullptr;
-  if (iid == IUnknown::IID || iid == ICore::IID)
+  if (iid == IID_IInterface || iid == ICore::IID)
     p = static_cast<ICore*>(this);
   else if (iid == IHostKernel::IID && !Faults.IsWithheld("IHostKernel"))
     p = &Kernel;

@@ -125,7 +125,7 @@ int RunHostGui(const std::vector<std::string>& args, std::ostream& out, std::ost
   int rc = 0;
   {
     auto window = std::make_unique<THostGuiWindow>(*core);
-    UString module = o.Module.empty() ? ExtractFilePath(GetModuleFileName()) + u"UpdZorvik.ext" : o.Module;
+    UString module = o.Module.empty() ? ExtractFilePath(zorvik::GetModuleFileName()) + u"UpdZorvik.ext" : o.Module;
     std::unique_ptr<TModuleLoader> loader;
     try {
       loader = std::make_unique<TModuleLoader>(module, &core->Menus);
@@ -164,7 +164,7 @@ int RunHostGui(const std::vector<std::string>& args, std::ostream& out, std::ost
         // sample package, run an update and take another; then close it.
         QTimer::singleShot(100, [&] {
           save(ShowingDialog(), file);
-          const UString package = ExtractFilePath(GetModuleFileName()) + u"examples/sample-package.zip";
+          const UString package = ExtractFilePath(zorvik::GetModuleFileName()) + u"examples/sample-package.zip";
           auto close = [] {
             if (QDialog* dialog = ShowingDialog()) dialog->close();
           };

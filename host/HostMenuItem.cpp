@@ -7,7 +7,7 @@ THostMenuItem::THostMenuItem(THostFaults& faults) : FFaults(faults) { ++s_live; 
 THostMenuItem::~THostMenuItem() { --s_live; }
 
 bool THostMenuItem::GetInterface(REFIID iid, void** obj) {
-  if (iid == IUnknown::IID || iid == IMenuItem::IID) {
+  if (iid == IID_IInterface || iid == IMenuItem::IID) {
     *obj = static_cast<IMenuItem*>(this);
     return true;
   }

@@ -18,11 +18,11 @@ class THostPart : public I {
   THostPart& operator=(const THostPart&) = delete;
 
   HRESULT ZSTDCALL QueryInterface(REFIID iid, void** obj) override { return FIdentity.QueryInterface(iid, obj); }
-  std::int32_t ZSTDCALL AddRef() override {
+  ComULong ZSTDCALL AddRef() override {
     ++FAddRefs;
     return ++FRefs;
   }
-  std::int32_t ZSTDCALL Release() override {
+  ComULong ZSTDCALL Release() override {
     ++FReleases;
     return --FRefs;
   }

@@ -45,7 +45,7 @@ class TLogEcho {
 }  // namespace
 
 UString ExamplesDir() {
-  UString beside = ExtractFilePath(GetModuleFileName()) + u"examples";
+  UString beside = ExtractFilePath(zorvik::GetModuleFileName()) + u"examples";
   if (DirectoryExists(beside)) return beside;
   return Utf8ToUString(ZORVIK_EXAMPLES_DIR);
 }

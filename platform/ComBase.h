@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 
 // Interface methods use stdcall on 32-bit Windows and the platform's default elsewhere.
@@ -15,31 +16,21 @@
 #define ZSTDCALL
 #endif
 
+// Shared libraries of the project export with it. On Windows the project builds no
+// shared library but the module, whose only exports a definition file names.
 #if defined(_WIN32)
-#define ZORVIK_EXPORT __declspec(dllexport)
+#define ZORVIK_EXPORT
 #else
 #define ZORVIK_EXPORT __attribute__((visibility("default")))
 #endif
 
-using HRESULT = std::int32_t;
+#if defined(_WIN32)
+#include "platform/win32/ComTypes.h"
+#else
+#include "platform/posix/ComTypes.h"
+#endif
 
 constexpr HRESULT HResultFromCode(std::uint32_t code) { return static_cast<HRESULT>(code); }
-
-constexpr HRESULT S_OK = 0;
-constexpr HRESULT S_FALSE = 1;
-constexpr HRESULT E_NOTIMPL = HResultFromCode(0x80004001u);
-constexpr HRESULT E_NOINTERFACE = HResultFromCode(0x80004002u);
-constexpr HRESULT E_POINTER = HResultFromCode(0x80004003u);
-constexpr HRESULT E_ABORT = HResultFromCode(0x80004004u);
-constexpr HRESULT E_FAIL = HResultFromCode(0x80004005u);
-constexpr HRESULT E_UNEXPECTED = HResultFromCode(0x8000FFFFu);
-constexpr HRESULT E_ACCESSDENIED = HResultFromCode(0x80070005u);
-constexpr HRESULT E_HANDLE = HResultFromCode(0x80070006u);
-constexpr HRESULT E_OUTOFMEMORY = HResultFromCode(0x8007000Eu);
-constexpr HRESULT E_INVALIDARG = HResultFromCode(0x80070057u);
-
-constexpr std::uint32_t FACILITY_ITF = 4;
-constexpr std::uint32_t FACILITY_WIN32 = 7;
 
 constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
 constexpr bool Failed(HRESULT hr) { return hr < 0; }
@@ -51,24 +42,8 @@ constexpr HRESULT MakeHResult(bool failure, std::uint32_t facility, std::uint32_
   return static_cast<HRESULT>((failure ? 0x80000000u : 0u) | ((facility & 0x1FFFu) << 16) |
                               (code & 0xFFFFu));
 }
-
-struct GUID {
-  std::uint32_t Data1;
-  std::uint16_t Data2;
-  std::uint16_t Data3;
-  std::uint8_t Data4[8];
-
-  friend constexpr bool operator==(const GUID& a, const GUID& b) {
-    if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
-    for (int i = 0; i < 8; ++i)
-      if (a.Data4[i] != b.Data4[i]) return false;
-    return true;
-  }
-};
 static_assert(sizeof(GUID) == 16);
-using IID = GUID;
-using REFIID = const GUID&;
-using REFGUID = const GUID&;
+static_assert(sizeof(HRESULT) == 4);
 
 namespace guid_detail {
 constexpr int HexDigit(char c) {
@@ -125,20 +100,25 @@ consteval GUID MakeGUID(const char* text) {
 // Formats as "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in upper case.
 std::string GUIDToString(const GUID& g);
 
-constexpr GUID GUID_NULL{};
 
-// IUnknown. Interfaces have no virtual destructor: slots 0-2 are these three methods and
-// the declared methods follow in order. Objects are never deleted through an interface.
-struct IUnknown {
-  static constexpr GUID IID = MakeGUID("{00000000-0000-0000-C000-000000000046}");
-  virtual HRESULT ZSTDCALL QueryInterface(REFIID iid, void** obj) = 0;
-  virtual std::int32_t ZSTDCALL AddRef() = 0;
-  virtual std::int32_t ZSTDCALL Release() = 0;
-
- protected:
-  ~IUnknown() = default;
-};
 using IInterface = IUnknown;
+
+// The identity every COM object answers.
+constexpr GUID IID_IInterface = MakeGUID("{00000000-0000-0000-C000-000000000046}");
+
+// The interface identifier of T: its IID member for the project's interfaces, the SDK's
+// for the system's own.
+template <class T>
+constexpr GUID IidOf() {
+  if constexpr (requires { T::IID; })
+    return T::IID;
+  else if constexpr (std::is_same_v<T, IUnknown>)
+    return IID_IInterface;
+#if defined(_WIN32)
+  else
+    return __uuidof(T);
+#endif
+}
 
 // Holds one reference to a COM interface and releases it when it goes.
 template <class T>
@@ -197,7 +177,7 @@ class ComPtr {
   ComPtr<U> As() const {
     ComPtr<U> r;
     if (p_) {
-      if (Failed(p_->QueryInterface(U::IID, r.PutVoid()))) r.Detach();
+      if (Failed(p_->QueryInterface(IidOf<U>(), r.PutVoid()))) r.Detach();
     }
     return r;
   }
@@ -205,7 +185,7 @@ class ComPtr {
   template <class U>
   HRESULT QueryInto(ComPtr<U>& out) const {
     if (!p_) return E_POINTER;
-    HRESULT hr = p_->QueryInterface(U::IID, out.PutVoid());
+    HRESULT hr = p_->QueryInterface(IidOf<U>(), out.PutVoid());
     if (Failed(hr)) out.Detach();
     return hr;
   }

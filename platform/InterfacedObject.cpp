@@ -17,14 +17,14 @@ HRESULT TInterfacedObject::QueryInterface(REFIID iid, void** obj) {
 }
 
 bool TInterfacedObject::GetInterface(REFIID iid, void** obj) {
-  if (iid == IUnknown::IID) {
+  if (iid == IID_IInterface) {
     *obj = static_cast<IUnknown*>(this);
     return true;
   }
   return false;
 }
 
-std::int32_t TInterfacedObject::Release() {
+ComULong TInterfacedObject::Release() {
   std::int32_t n = InterlockedDecrement(FRefCount);
   if (n == 0) {
     BeforeDestruction();

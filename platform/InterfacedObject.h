@@ -29,8 +29,8 @@ class TInterfacedObject : public TObject, public IUnknown {
   UString ClassName() const override { return u"TInterfacedObject"; }
 
   HRESULT ZSTDCALL QueryInterface(REFIID iid, void** obj) override;
-  std::int32_t ZSTDCALL AddRef() override { return InterlockedIncrement(FRefCount); }
-  std::int32_t ZSTDCALL Release() override;
+  ComULong ZSTDCALL AddRef() override { return InterlockedIncrement(FRefCount); }
+  ComULong ZSTDCALL Release() override;
 
   std::int32_t RefCount() const { return FRefCount; }
 
@@ -70,8 +70,8 @@ inline void FreeObject(TInterfacedObject* p) {
   HRESULT ZSTDCALL QueryInterface(REFIID iid, void** obj) override {                         \
     return Base::QueryInterface(iid, obj);                                                   \
   }                                                                                          \
-  std::int32_t ZSTDCALL AddRef() override { return Base::AddRef(); }                         \
-  std::int32_t ZSTDCALL Release() override { return Base::Release(); }
+  ComULong ZSTDCALL AddRef() override { return Base::AddRef(); }                         \
+  ComULong ZSTDCALL Release() override { return Base::Release(); }
 
 // Runs body as the body of one of obj's interface methods: S_OK when it returns, else the
 // HRESULT that obj.SafeCallException makes of what it raised. Nothing escapes.

@@ -8,42 +8,43 @@
 
 #include "platform/UStrings.h"
 
-// Path delimiter of this platform.
-constexpr char16_t PathDelim = u'/';
+#if defined(_WIN32)
+#include "platform/win32/KernelTypes.h"
+#else
+#include "platform/posix/KernelTypes.h"
+#endif
 
-// Atomic increment and decrement; both return the value they produced.
-inline std::int32_t InterlockedIncrement(std::int32_t& v) {
-  return std::atomic_ref<std::int32_t>(v).fetch_add(1) + 1;
-}
-inline std::int32_t InterlockedDecrement(std::int32_t& v) {
-  return std::atomic_ref<std::int32_t>(v).fetch_sub(1) - 1;
-}
-
+// The names that the system itself also uses live in this namespace.
+namespace zorvik {
 // Milliseconds since an arbitrary start, wrapping at 2^32.
 std::uint32_t GetTickCount();
+// Deletes a file. When that fails and path is a symbolic link to a directory, removes the
+// link. Returns whether something was removed.
+bool DeleteFile(UStringView path);
+// Full path of the running program.
+UString GetModuleFileName();
+}  // namespace zorvik
+
 // Tests replace the tick source to stage long runs and wrap-arounds; an empty function
 // restores the clock.
 void SetTickCountSource(std::function<std::uint32_t()> source);
 
 // The Windows error code that corresponds to an errno value.
 std::uint32_t WinErrorFromErrno(int err);
-// The system's message for a Windows error code (as SysErrorMessage), falling back to
-// the C library's text for errno when the table has none.
+// The system's text for a native error code of this platform (an errno value on POSIX,
+// a GetLastError() code on Windows).
 UString OSErrorText(int err);
+// The system's own message for a Windows or COM error code, without a trailing full stop
+// or line break; empty when the system has none (always on POSIX).
+UString SystemMessageText(std::uint32_t code);
 
 bool FileExists(UStringView path);
 bool DirectoryExists(UStringView path);
-// Deletes a file. When that fails and path is a symbolic link to a directory, removes the
-// link. Returns whether something was removed.
-bool DeleteFile(UStringView path);
 // Creates a new empty file named folder + prefix + a unique part + ".tmp" and returns its
 // full name. Throws EInOutError naming the folder when no such file can be made.
 UString MakeTempFile(UStringView folder, UStringView prefix);
 // Creates the folder and its missing parents; true when it exists afterwards.
 bool ForceDirectories(UStringView path);
-
-// Full path of the running program.
-UString GetModuleFileName();
 
 // Path pieces; both delimiters are accepted when reading.
 UString ExtractFilePath(UStringView path);  // with its trailing delimiter

@@ -1,9 +1,6 @@
 #include "platform/Locale.h"
 
-#include <langinfo.h>
-
-#include <clocale>
-#include <cstdlib>
+#include "platform/LocaleInternal.h"
 
 namespace {
 // Windows-1252 in 0x80-0x9F; 0 marks the five undefined positions, which decode to the
@@ -14,14 +11,10 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 }  // namespace
 
-std::uint32_t AnsiCodePage() {
-  const char* cp = std::getenv("ZORVIK_ANSI_CP");
-  if (cp && std::string_view(cp) == "28591") return 28591;
-  return 1252;
-}
-
 UString AnsiToUString(std::string_view s) {
-  const bool cp1252 = AnsiCodePage() == 1252;
+  const std::uint32_t cp = AnsiCodePage();
+  if (cp != 1252 && cp != 28591) return locale_detail::SystemAnsiToUString(s, cp);
+  const bool cp1252 = cp == 1252;
   UString out(s.size(), u'\0');
   for (std::size_t i = 0; i < s.size(); ++i) {
     auto b = static_cast<unsigned char>(s[i]);
@@ -33,7 +26,9 @@ UString AnsiToUString(std::string_view s) {
 }
 
 std::string UStringToAnsi(UStringView s) {
-  const bool cp1252 = AnsiCodePage() == 1252;
+  const std::uint32_t cp = AnsiCodePage();
+  if (cp != 1252 && cp != 28591) return locale_detail::SystemUStringToAnsi(s, cp);
+  const bool cp1252 = cp == 1252;
   std::string out;
   out.reserve(s.size());
   for (char16_t c : s) {
@@ -54,26 +49,3 @@ std::string UStringToAnsi(UStringView s) {
   return out;
 }
 
-UString ShortDateFormat() {
-  if (const char* f = std::getenv("ZORVIK_SHORT_DATE"); f && *f) return Utf8ToUString(f);
-  std::setlocale(LC_TIME, "");
-  std::string_view fmt = nl_langinfo(D_FMT);
-  UString out;
-  for (std::size_t i = 0; i < fmt.size(); ++i) {
-    if (fmt[i] != '%' || i + 1 >= fmt.size()) {
-      out.push_back(static_cast<char16_t>(static_cast<unsigned char>(fmt[i])));
-      continue;
-    }
-    switch (fmt[++i]) {
-      case 'd': out += u"dd"; break;
-      case 'e': out += u"d"; break;
-      case 'm': out += u"mm"; break;
-      case 'y': out += u"yy"; break;
-      case 'Y': out += u"yyyy"; break;
-      case 'D': out += u"mm/dd/yy"; break;
-      case 'F': out += u"yyyy-mm-dd"; break;
-      default: break;
-    }
-  }
-  return out.empty() ? UString(u"mm/dd/yy") : out;
-}

@@ -19,7 +19,7 @@ class ErrorInfo final : public ICreateErrorInfo, public IErrorInfo {
  public:
   HRESULT ZSTDCALL QueryInterface(REFIID iid, void** obj) override {
     if (!obj) return E_POINTER;
-    if (iid == IUnknown::IID || iid == ICreateErrorInfo::IID) {
+    if (iid == IID_IInterface || iid == ICreateErrorInfo::IID) {
       *obj = static_cast<ICreateErrorInfo*>(this);
     } else if (iid == IErrorInfo::IID) {
       *obj = static_cast<IErrorInfo*>(this);
@@ -30,8 +30,8 @@ class ErrorInfo final : public ICreateErrorInfo, public IErrorInfo {
     AddRef();
     return S_OK;
   }
-  std::int32_t ZSTDCALL AddRef() override { return ++refs_; }
-  std::int32_t ZSTDCALL Release() override {
+  ComULong ZSTDCALL AddRef() override { return ++refs_; }
+  ComULong ZSTDCALL Release() override {
     std::int32_t n = --refs_;
     if (n == 0) delete this;
     return n;
@@ -44,7 +44,7 @@ class ErrorInfo final : public ICreateErrorInfo, public IErrorInfo {
   HRESULT ZSTDCALL SetSource(LPCOLESTR s) override { return Assign(source_, s); }
   HRESULT ZSTDCALL SetDescription(LPCOLESTR s) override { return Assign(description_, s); }
   HRESULT ZSTDCALL SetHelpFile(LPCOLESTR s) override { return Assign(helpFile_, s); }
-  HRESULT ZSTDCALL SetHelpContext(std::uint32_t c) override {
+  HRESULT ZSTDCALL SetHelpContext(OleDWord c) override {
     helpContext_ = c;
     return S_OK;
   }
@@ -57,7 +57,7 @@ class ErrorInfo final : public ICreateErrorInfo, public IErrorInfo {
   HRESULT ZSTDCALL GetSource(BSTR* s) override { return Copy(source_, s); }
   HRESULT ZSTDCALL GetDescription(BSTR* s) override { return Copy(description_, s); }
   HRESULT ZSTDCALL GetHelpFile(BSTR* s) override { return Copy(helpFile_, s); }
-  HRESULT ZSTDCALL GetHelpContext(std::uint32_t* c) override {
+  HRESULT ZSTDCALL GetHelpContext(OleDWord* c) override {
     if (!c) return E_POINTER;
     *c = helpContext_;
     return S_OK;

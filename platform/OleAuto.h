@@ -1,7 +1,8 @@
 // The OLE automation run-time: length-prefixed BSTR strings and per-thread error
-// information. These live in one shared library that the host and every module load, so
+// information. There is one of it per process, shared by the host and every module, so
 // a BSTR allocated on one side can be freed on the other and error information set by a
-// module is read by the host.
+// module is read by the host. On Windows it is the system's oleaut32; elsewhere it is the
+// project's stand-in library.
 #pragma once
 
 #include <cstdint>
@@ -12,61 +13,22 @@
 
 #include "platform/ComBase.h"
 
-using OLECHAR = char16_t;
-using BSTR = OLECHAR*;
-using LPCOLESTR = const OLECHAR*;
+#if defined(_WIN32)
+#include "platform/win32/OleTypes.h"
+#else
+#include "platform/posix/OleTypes.h"
+#endif
 
-extern "C" {
-// Allocates a BSTR of len UTF-16 units, copied from src when src is not null, followed by
-// a terminating zero. The length prefix holds the byte count. Null when out of memory.
-ZORVIK_EXPORT BSTR SysAllocStringLen(const OLECHAR* src, std::uint32_t len);
-// Frees a BSTR from SysAllocStringLen. Null is allowed.
-ZORVIK_EXPORT void SysFreeString(BSTR s);
-// The length in UTF-16 units; 0 for null.
-ZORVIK_EXPORT std::uint32_t SysStringLen(BSTR s);
+static_assert(sizeof(OLECHAR) == sizeof(char16_t));
+
+// The text of a UTF-16 string as the run-time's characters, and back; both are 16-bit
+// code units. Some of the system's methods take their input text through a non-const
+// pointer; they do not write to it.
+inline OLECHAR* OleStr(const std::u16string& s) {
+  return const_cast<OLECHAR*>(reinterpret_cast<const OLECHAR*>(s.c_str()));
 }
-
-struct IErrorInfo : IUnknown {
-  static constexpr GUID IID = MakeGUID("{1CF2B120-547D-101B-8E65-08002B2BD119}");
-  virtual HRESULT ZSTDCALL GetGUID(GUID* guid) = 0;
-  virtual HRESULT ZSTDCALL GetSource(BSTR* source) = 0;
-  virtual HRESULT ZSTDCALL GetDescription(BSTR* description) = 0;
-  virtual HRESULT ZSTDCALL GetHelpFile(BSTR* helpFile) = 0;
-  virtual HRESULT ZSTDCALL GetHelpContext(std::uint32_t* helpContext) = 0;
-
- protected:
-  ~IErrorInfo() = default;
-};
-
-struct ICreateErrorInfo : IUnknown {
-  static constexpr GUID IID = MakeGUID("{22F03340-547D-101B-8E65-08002B2BD119}");
-  virtual HRESULT ZSTDCALL SetGUID(REFGUID guid) = 0;
-  virtual HRESULT ZSTDCALL SetSource(LPCOLESTR source) = 0;
-  virtual HRESULT ZSTDCALL SetDescription(LPCOLESTR description) = 0;
-  virtual HRESULT ZSTDCALL SetHelpFile(LPCOLESTR helpFile) = 0;
-  virtual HRESULT ZSTDCALL SetHelpContext(std::uint32_t helpContext) = 0;
-
- protected:
-  ~ICreateErrorInfo() = default;
-};
-
-extern "C" {
-// Creates an error-information object; the caller owns the returned reference. The same
-// object answers IErrorInfo.
-ZORVIK_EXPORT HRESULT CreateErrorInfo(ICreateErrorInfo** out);
-// Makes info the calling thread's error information, replacing and releasing any earlier
-// one; null clears it. The thread takes its own reference. reserved must be 0.
-ZORVIK_EXPORT HRESULT SetErrorInfo(std::uint32_t reserved, IErrorInfo* info);
-// Hands the thread's error information to the caller, who then owns that reference, and
-// clears it for the thread. S_FALSE with a null result when there is none.
-ZORVIK_EXPORT HRESULT GetErrorInfo(std::uint32_t reserved, IErrorInfo** out);
-
-// Failure injection for tests: the next `count` calls of CreateErrorInfo fail with
-// E_OUTOFMEMORY. Process-wide.
-ZORVIK_EXPORT void OleTestFailCreateErrorInfo(int count);
-// Number of BSTRs allocated and not yet freed, process-wide; tests use it to find leaks.
-ZORVIK_EXPORT long OleLiveStringCount();
-}
+inline OLECHAR* OleStr(const char16_t* s) { return const_cast<OLECHAR*>(reinterpret_cast<const OLECHAR*>(s)); }
+inline const char16_t* OleChars(const OLECHAR* s) { return reinterpret_cast<const char16_t*>(s); }
 
 // Owns one BSTR. Converts to and from UTF-16 text.
 class BStr {
@@ -107,7 +69,7 @@ class BStr {
 
   BSTR Get() const { return s_; }
   std::uint32_t Length() const { return SysStringLen(s_); }
-  std::u16string Text() const { return s_ ? std::u16string(s_, SysStringLen(s_)) : std::u16string(); }
+  std::u16string Text() const { return s_ ? std::u16string(OleChars(s_), SysStringLen(s_)) : std::u16string(); }
 
  private:
   BSTR s_ = nullptr;
@@ -117,12 +79,12 @@ class BStr {
 // allocator refuses.
 inline BSTR AllocBSTR(std::u16string_view text) {
   if (text.size() > 0x3FFFFFF0u) throw std::bad_alloc();
-  BSTR s = SysAllocStringLen(text.data(), static_cast<std::uint32_t>(text.size()));
+  BSTR s = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<std::uint32_t>(text.size()));
   if (!s) throw std::bad_alloc();
   return s;
 }
 inline BStr::BStr(std::u16string_view text) : s_(AllocBSTR(text)) {}
 // The text of a BSTR; empty for null.
 inline std::u16string BSTRText(BSTR s) {
-  return s ? std::u16string(s, SysStringLen(s)) : std::u16string();
+  return s ? std::u16string(OleChars(s), SysStringLen(s)) : std::u16string();
 }

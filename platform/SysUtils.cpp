@@ -1,5 +1,7 @@
 #include "platform/SysUtils.h"
 
+#include "platform/Kernel.h"
+
 #include <utility>
 
 const char* Exception::what() const noexcept {
@@ -117,6 +119,7 @@ UString Format(UStringView fmt, std::initializer_list<FormatArg> args) {
 }
 
 UString SysErrorMessage(std::uint32_t code) {
+  if (UString system = SystemMessageText(code); !system.empty()) return system;
   // Win32 codes arrive either bare or wrapped as 0x8007xxxx.
   std::uint32_t win32 = (code & 0xFFFF0000u) == 0x80070000u ? (code & 0xFFFFu) : code;
   switch (code) {

@@ -74,7 +74,7 @@ TErrorDetails TakeThreadErrorInfo() {
   if (Succeeded(info->GetSource(s.Put()))) d.source = s.Text();
   if (Succeeded(info->GetDescription(s.Put()))) d.description = s.Text();
   if (Succeeded(info->GetHelpFile(s.Put()))) d.helpFile = s.Text();
-  std::uint32_t ctx = 0;
+  OleDWord ctx = 0;
   if (Succeeded(info->GetHelpContext(&ctx))) d.helpContext = static_cast<std::int32_t>(ctx);
   info->GetGUID(&d.guid);
   return d;
@@ -94,10 +94,10 @@ HRESULT ExceptionToHResult(const TObject& obj, const Exception* e) noexcept {
     ComPtr<ICreateErrorInfo> create;
     if (Failed(CreateErrorInfo(create.Put())) || !create) return result;
     UString source = kErrorSourcePrefix + obj.ClassName();
-    create->SetSource(source.c_str());
+    create->SetSource(OleStr(source));
     if (e) {
-      create->SetDescription(e->Message.c_str());
-      create->SetHelpContext(static_cast<std::uint32_t>(e->HelpContext));
+      create->SetDescription(OleStr(e->Message));
+      create->SetHelpContext(static_cast<OleDWord>(e->HelpContext));
       result = ExceptionErrorCode(*e);
     }
     create->SetGUID(HResultFacility(result) == FACILITY_ITF ? PluginSystemErrorGUID : GUID_NULL);
@@ -140,7 +140,7 @@ void TCheckedInterfacedObject::AfterConstruction() {
   TInterfacedObject::AfterConstruction();
 }
 
-std::int32_t TCheckedInterfacedObject::AddRef() {
+ComULong TCheckedInterfacedObject::AddRef() {
   if (FRefCount < 0)
     throw ECheckedInterfacedObjectUseDeletedError(u"Usage attempt with just deleted object %s", {FInstanceName});
   return InterlockedIncrement(FRefCount);

@@ -97,7 +97,7 @@ class TCheckedInterfacedObject : public TInterfacedObject {
  public:
   UString ClassName() const override { return u"TCheckedInterfacedObject"; }
 
-  std::int32_t ZSTDCALL AddRef() override;
+  ComULong ZSTDCALL AddRef() override;
   void AfterConstruction() override;
   void BeforeDestruction() override;
   HRESULT SafeCallException(const Exception* e) noexcept override { return ExceptionToHResult(*this, e); }

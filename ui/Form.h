@@ -17,7 +17,8 @@ namespace Forms {
 
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2 };
 enum class TCloseAction { caNone, caHide, caFree };
-enum TIconKind : int { ICON_SMALL = 0, ICON_BIG = 1 };
+// The two icons of a window, numbered as the icon message numbers them.
+enum TIconKind : int { ikSmall = 0, ikBig = 1 };
 
 class TForm;
 

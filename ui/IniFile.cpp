@@ -23,7 +23,7 @@ void TIniFile::SetFileNameSource(std::function<UString()> source) {
 
 TIniText& TIniFile::Text() {
   if (loaded_) return text_;
-  UString path = IniFilePath(source_ ? source_() : fileName_, GetModuleFileName());
+  UString path = IniFilePath(source_ ? source_() : fileName_, zorvik::GetModuleFileName());
   TIniText text;
   if (FileExists(path)) {
     TFileStream stream(path, fmOpenRead | fmShareDenyWrite);

@@ -34,7 +34,7 @@ void TForm::SetIcons() {
     Forms::TIconKind kind;
     HRESULT (ZSTDCALL IHostIcons::*get)(THandle*);
   };
-  for (Kind k : {Kind{Forms::ICON_SMALL, &IHostIcons::GetSmallIcon}, Kind{Forms::ICON_BIG, &IHostIcons::GetLargeIcon}}) {
+  for (Kind k : {Kind{Forms::ikSmall, &IHostIcons::GetSmallIcon}, Kind{Forms::ikBig, &IHostIcons::GetLargeIcon}}) {
     THandle icon = 0;
     CheckSafeCallResult((icons.Get()->*k.get)(&icon));
     std::uint32_t previous;

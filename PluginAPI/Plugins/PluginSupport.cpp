@@ -45,7 +45,7 @@ void TPluginMenuItem::DeleteHostItem() {
 
 HRESULT TPluginMenuItem::QueryInterface(REFIID iid, void** obj) {
   if (!obj) return E_POINTER;
-  if (iid == IUnknown::IID || iid == INotifyEvent::IID) {
+  if (iid == IID_IInterface || iid == INotifyEvent::IID) {
     *obj = static_cast<INotifyEvent*>(this);
     return S_OK;
   }

@@ -36,8 +36,8 @@ class TPluginMenuItem : public TObject, public INotifyEvent {
   void DeleteHostItem();
 
   HRESULT ZSTDCALL QueryInterface(REFIID iid, void** obj) override;
-  std::int32_t ZSTDCALL AddRef() override { return -1; }
-  std::int32_t ZSTDCALL Release() override { return -1; }
+  ComULong ZSTDCALL AddRef() override { return -1; }
+  ComULong ZSTDCALL Release() override { return -1; }
   // The user chose the item: runs DoClick. An exception becomes the returned HRESULT
   // with the thread's error information set.
   HRESULT ZSTDCALL Notify(IUnknown* sender) override;

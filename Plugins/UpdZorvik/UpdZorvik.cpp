@@ -75,7 +75,7 @@ TPlugin::~TPlugin() {
 }
 
 bool TPlugin::GetInterface(REFIID iid, void** obj) {
-  if (iid == IUnknown::IID || iid == IDestroyNotify::IID) {
+  if (iid == IID_IInterface || iid == IDestroyNotify::IID) {
     *obj = static_cast<IDestroyNotify*>(this);
     return true;
   }
@@ -161,33 +161,16 @@ void TPlugin::MenuClick(TObject* /*sender*/) {
   dialog->FIniPath = iniPath.Text();
   dialog->FSection = u"Zorvik";
   dialog->FInternetResource = DefaultInternetResource();
-  dialog->FLocalFile = ExtractFilePath(GetModuleFileName()) + u"Download" + PathDelim + u"DB.zip";
+  dialog->FLocalFile = ExtractFilePath(zorvik::GetModuleFileName()) + u"Download" + PathDelim + u"DB.zip";
   dialog->dlgSource.Filter = u"Archive files|*.zip";
   dialog->dlgSource.FilterIndex = 1;
   dialog->FLocation = slInternet;
   dialog->ShowModal();
 }
 
-namespace {
-// The window toolkit the dialog's view uses keeps process-wide state that does not
-// survive being unloaded, so once this module has pulled it in it stays.
-const bool g_viewToolkitPinned = PinLoadedLibrary("libQt6Core.so.6");
-}  // namespace
+// ---- Entry ----
 
-// ---- Exports ----
-
-extern "C" {
-ZORVIK_EXPORT HRESULT ZSTDCALL UpdZorvikEntry(ICore* core, IPlugin** plugin) __asm__(
-    "\"983BEDA12B2347028D99FF042C551640\"");
-ZORVIK_EXPORT HRESULT ZSTDCALL UpdZorvikDone() __asm__("\"983BEDA12B2347028D99FF042C551640_done\"");
-}
-
-namespace {
-
-// The entry's work. Kept out of line: the exported names start with a digit and are given
-// to the assembler in quotes, which cannot take the ".cold" part an optimising compiler
-// splits off a function with an exception handler.
-__attribute__((noinline)) HRESULT CreatePlugin(ICore* core, IPlugin** plugin) {
+HRESULT CreatePlugin(ICore* core, IPlugin** plugin) {
   // Nowhere to put the result: refused before anything is created.
   if (!plugin) return E_POINTER;
   *plugin = nullptr;
@@ -201,9 +184,3 @@ __attribute__((noinline)) HRESULT CreatePlugin(ICore* core, IPlugin** plugin) {
     return E_UNEXPECTED;
   }
 }
-
-}  // namespace
-
-HRESULT UpdZorvikEntry(ICore* core, IPlugin** plugin) { return CreatePlugin(core, plugin); }
-
-HRESULT UpdZorvikDone() { return S_OK; }

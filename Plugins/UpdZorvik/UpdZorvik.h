@@ -67,3 +67,9 @@ class TPlugin : public TCheckedInterfacedObject, public IDestroyNotify, public I
   ComPtr<IHostServer> FHostServer;
   std::unique_ptr<TPluginMenuItem> FMenuItem;
 };
+
+// The work of the module's entry export: writes null to *plugin, then a new TPlugin's
+// IPlugin with one reference for the host. Returns S_OK, E_UNEXPECTED when the plug-in
+// cannot be made (nothing is written then), or E_POINTER when plugin is null. Each
+// platform's export file calls it.
+HRESULT CreatePlugin(ICore* core, IPlugin** plugin);

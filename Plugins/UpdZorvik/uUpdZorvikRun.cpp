@@ -24,7 +24,7 @@ UString PackageDateText(std::uint32_t dosDateTime) {
 
 // Deletes a temporary file; a failure leaves it where it is and the run goes on.
 void DeleteTemporary(const UString& name) {
-  if (!name.empty()) DeleteFile(name);
+  if (!name.empty()) zorvik::DeleteFile(name);
 }
 
 }  // namespace
@@ -76,7 +76,7 @@ bool TfrmUpdZorvik::RunUpdate(TSourceLocation location, UStringView source) {
   TempFolder = HostValue(u"DOWNLOAD");
   if (location == slInternet) TempArchiveName = MakeTempFile(TempFolder, u"~Ar");
   const bool internet = location == slInternet;
-  std::uint32_t start = GetTickCount();
+  std::uint32_t start = zorvik::GetTickCount();
 
   std::unique_ptr<TStream> package;
   // The temporary archive goes on every way out, also when the package could not be
@@ -136,7 +136,7 @@ bool TfrmUpdZorvik::RunUpdate(TSourceLocation location, UStringView source) {
               package.reset();
               if (internet) DeleteTemporary(TempArchiveName);
             });
-        elapsed = GetTickCount() - start;
+        elapsed = zorvik::GetTickCount() - start;
         MsgProgress(0, u"* Done. Elapsed time " + ElapsedText(elapsed), false);
       },
       [&] {

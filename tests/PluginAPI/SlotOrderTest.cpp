@@ -21,11 +21,11 @@ std::vector<std::string> g_calls;
   HRESULT ZSTDCALL Reserved##n() override REC(Reserved##n)
 #define UNKNOWN_REC                                                                \
   HRESULT ZSTDCALL QueryInterface(REFIID, void**) override REC(QueryInterface)    \
-  std::int32_t ZSTDCALL AddRef() override {                                        \
+  ComULong ZSTDCALL AddRef() override {                                        \
     g_calls.push_back("AddRef");                                                   \
     return 1;                                                                      \
   }                                                                                \
-  std::int32_t ZSTDCALL Release() override {                                       \
+  ComULong ZSTDCALL Release() override {                                       \
     g_calls.push_back("Release");                                                  \
     return 1;                                                                      \
   }
@@ -134,7 +134,7 @@ void ExpectSlots(I* obj, const std::vector<std::string>& names) {
   for (auto [pos, name] : {std::pair{-2, "QueryInterface"}, {-1, "AddRef"}, {0, "Release"}}) {
     g_calls.clear();
     if (pos == -2)
-      CallSlot<I, HRESULT, const GUID*, void**>(obj, pos, &IUnknown::IID, nullptr);
+      CallSlot<I, HRESULT, const GUID*, void**>(obj, pos, &IID_IInterface, nullptr);
     else
       CallSlot<I, std::int32_t>(obj, pos);
     ASSERT_EQ(g_calls.size(), 1u);

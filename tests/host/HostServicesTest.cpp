@@ -102,8 +102,8 @@ TEST_F(HostServices, WithheldInterfacesAreNotOfferedAndIconsAreByDefault) {
 struct TCountingReceiver : INotifyEvent {
   int notified = 0;
   HRESULT ZSTDCALL QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-  std::int32_t ZSTDCALL AddRef() override { return 2; }
-  std::int32_t ZSTDCALL Release() override { return 1; }
+  ComULong ZSTDCALL AddRef() override { return 2; }
+  ComULong ZSTDCALL Release() override { return 1; }
   HRESULT ZSTDCALL Notify(IUnknown*) override {
     ++notified;
     return S_OK;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/Kernel.h"
+
 #include "platform/Locale.h"
 #include "platform/SysUtils.h"
 
@@ -72,11 +74,23 @@ TEST(Text, AnsiCodePageRoundTrip) {
 }
 
 TEST(SysErrors, SystemTextsWithoutTrailingStop) {
-  EXPECT_EQ(SysErrorMessage(0x80004005u), u"Unspecified error");
-  EXPECT_EQ(SysErrorMessage(0x80070005u), u"Access is denied");
-  EXPECT_EQ(SysErrorMessage(5), u"Access is denied");
+  // The system's own text where it has one (Windows' may be localised), else the
+  // run-time's table.
+  auto expected = [](std::uint32_t code, const char16_t* table) {
+    UString system = SystemMessageText(code);
+    return system.empty() ? UString(table) : system;
+  };
+  EXPECT_EQ(SysErrorMessage(0x80004005u), expected(0x80004005u, u"Unspecified error"));
+  EXPECT_EQ(SysErrorMessage(0x80070005u), expected(0x80070005u, u"Access is denied"));
+  EXPECT_EQ(SysErrorMessage(5), expected(5, u"Access is denied"));
+  for (std::uint32_t code : {0x80004005u, 0x80070005u, 5u, 2u, 32u, 112u}) {
+    UString text = SysErrorMessage(code);
+    ASSERT_FALSE(text.empty()) << code;
+    EXPECT_GT(text.back(), u' ') << code;
+    EXPECT_NE(text.back(), u'.') << code;
+  }
   EXPECT_EQ(SysErrorMessage(0x80041234u), u"");
-  EXPECT_EQ(EOleSysError(u"", E_FAIL, 0).Message, u"Unspecified error");
+  EXPECT_EQ(EOleSysError(u"", E_FAIL, 0).Message, SysErrorMessage(0x80004005u));
   EXPECT_EQ(EOleSysError(u"", 0x80041234, 0).Message, u"OLE error 80041234");
   EXPECT_EQ(EOleException(u"x. \r\n", E_FAIL, u"", u"", 0).Message, u"x");
 }

@@ -68,7 +68,7 @@ TEST_F(CheckedObject, DestroyingWhileReferencedIsRefusedAndLeavesItUsable) {
   IUnknown* a = p;
   IUnknown* b = nullptr;
   a->AddRef();
-  ASSERT_EQ(a->QueryInterface(IUnknown::IID, reinterpret_cast<void**>(&b)), S_OK);
+  ASSERT_EQ(a->QueryInterface(IID_IInterface, reinterpret_cast<void**>(&b)), S_OK);
   try {
     FreeObject(p);
     FAIL() << "destruction with two references must be refused";

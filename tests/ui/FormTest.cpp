@@ -165,8 +165,8 @@ TEST(FormIcons, TheWindowOwnsTheIconsItTook) {
   std::uint32_t second = ui_runtime::CreateIconHandle(u"small two");
   {
     TProbeForm f;
-    EXPECT_EQ(f.SetIconMessage(Forms::ICON_SMALL, first), 0u);
-    EXPECT_EQ(f.SetIconMessage(Forms::ICON_SMALL, second), first) << "the message hands back the one it held";
+    EXPECT_EQ(f.SetIconMessage(Forms::ikSmall, first), 0u);
+    EXPECT_EQ(f.SetIconMessage(Forms::ikSmall, second), first) << "the message hands back the one it held";
     EXPECT_TRUE(ui_runtime::IconExists(first)) << "the one handed back is the caller's to destroy";
     ui_runtime::DestroyIcon(first);
   }

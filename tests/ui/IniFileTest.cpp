@@ -1,15 +1,4 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-#include "ui/IniFile.h"
+#include "tests/ui/IniFileTestFixture.h"
 
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
@@ -19,75 +8,7 @@ using namespace std::literals;
 
 namespace {
 
-// Takes the rights of an ordinary user while it lives, so that file permissions apply
-// even when the tests run as root.
-class TAsOrdinaryUser {
- public:
-  TAsOrdinaryUser() : root_(::geteuid() == 0) {
-    if (root_) {
-      EXPECT_TRUE(::setegid(65534) == 0 && ::seteuid(65534) == 0);
-    }
-  }
-  ~TAsOrdinaryUser() {
-    if (root_) {
-      EXPECT_TRUE(::seteuid(0) == 0 && ::setegid(0) == 0);
-    }
-  }
-
- private:
-  bool root_;
-};
-
-// Text as the bytes of a file in the given encoding, byte-order mark included.
-std::string Encoded(std::u16string_view text, TIniEncoding enc) {
-  if (enc == TIniEncoding::ieUtf8) return "\xEF\xBB\xBF" + UStringToUtf8(text);
-  if (enc == TIniEncoding::ieAnsi) return std::string(text.begin(), text.end());  // Latin-1 text
-  const bool le = enc == TIniEncoding::ieUtf16LE;
-  std::string out = le ? "\xFF\xFE" : "\xFE\xFF";
-  for (char16_t c : text) {
-    char lo = char(c & 0xFF), hi = char(c >> 8);
-    out += le ? std::string{lo, hi} : std::string{hi, lo};
-  }
-  return out;
-}
-
-// The message of the E that action raises; empty when it raises none.
-template <class E, class F>
-std::string MessageOf(F action) {
-  try {
-    action();
-  } catch (const E& e) {
-    return e.what();
-  }
-  return {};
-}
-
-class IniFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::path(::testing::TempDir()) /
-           ("ini-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    fs::permissions(dir_, fs::perms(0755));
-  }
-  void TearDown() override {
-    fs::permissions(dir_, fs::perms(0755));
-    fs::remove_all(dir_);
-  }
-  UString Path(const std::string& name) const { return Utf8ToUString((dir_ / name).string()); }
-  void Put(const std::string& name, const std::string& bytes) const {
-    std::ofstream(dir_ / name, std::ios::binary) << bytes;
-  }
-  std::string Get(const std::string& name) const {
-    std::ostringstream s;
-    s << std::ifstream(dir_ / name, std::ios::binary).rdbuf();
-    return s.str();
-  }
-
-  fs::path dir_;
-};
+using namespace ini_test;
 
 TEST_F(IniFileTest, NamesMatchWithoutCaseAndKeysAndValuesAreTrimmed) {
   Put("a.ini",
@@ -184,7 +105,6 @@ TEST_F(IniFileTest, NewFileIsAnsiWithCrLfUnlessTheTextNeedsUtf8) {
   ini.WriteString(u"Zorvik", u"Resource", u" http://x/é");
   ini.WriteBool(u"Zorvik", u"Name", true);
   EXPECT_EQ(Get("new.ini"), "[Zorvik]\r\nResource= http://x/\xE9\r\nName=1\r\n");
-  EXPECT_EQ(fs::status(dir_ / "new.ini").permissions() & fs::perms(0022), fs::perms::none);
   EXPECT_EQ(TIniFile(Path("new.ini")).ReadString(u"Zorvik", u"Resource", u""), u"http://x/é");
 
   TIniFile unicode(Path("new2.ini"));
@@ -221,60 +141,7 @@ TEST_F(IniFileTest, ValuesThatWouldBreakIntoOtherLinesAreRefused) {
   EXPECT_EQ(Get("i.ini"), "[Zorvik]\nName=1\n");
 }
 
-TEST_F(IniFileTest, FailedSaveLeavesTheOldFileAndNoTemporaryFile) {
-  const std::string old = "[Zorvik]\nName=0\n";
-  Put("s.ini", old);
-  TIniFile ini(Path("s.ini"));
-  EXPECT_FALSE(ini.ReadBool(u"Zorvik", u"Name", true));
-
-  const std::string cannot = "Cannot create file \"" + UStringToUtf8(Path("s.ini")) + "\". ";
-  fs::permissions(dir_, fs::perms(0555));
-  EXPECT_THAT(MessageOf<EFCreateError>([&] {
-                TAsOrdinaryUser user;
-                ini.WriteBool(u"Zorvik", u"Name", true);
-              }),
-              StartsWith(cannot));
-  fs::permissions(dir_, fs::perms(0755));
-
-  // A full disk, staged with a file size limit below the new content's size.
-  std::string big(4096, 'x');
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit small = saved;
-  small.rlim_cur = 1024;
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  EXPECT_THAT(MessageOf<EFCreateError>([&] { ini.WriteString(u"Z", u"Big", U(big)); }),
-              StartsWith(cannot));
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, oldHandler);
-
-  EXPECT_EQ(Get("s.ini"), old);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), 1) << "a temporary file was left";
-  EXPECT_FALSE(ini.ReadBool(u"Zorvik", u"Name", true))
-      << "the store kept a value the disk never got";
-}
-
-TEST_F(IniFileTest, SaveKeepsPermissionsAndSymbolicLinks) {
-  Put("real.ini", "[Zorvik]\nName=0\n");
-  fs::permissions(dir_ / "real.ini", fs::perms(0640));
-  fs::create_symlink(dir_ / "real.ini", dir_ / "link.ini");
-  TIniFile ini(Path("link.ini"));
-  ini.WriteBool(u"Zorvik", u"Name", true);
-  EXPECT_TRUE(fs::is_symlink(dir_ / "link.ini"));
-  EXPECT_EQ(Get("real.ini"), "[Zorvik]\nName=1\n");
-  EXPECT_EQ(fs::status(dir_ / "real.ini").permissions(), fs::perms(0640));
-}
-
-TEST_F(IniFileTest, UnreadableOrOversizedFilesAreReportedByName) {
-  Put("locked.ini", "[Zorvik]\nName=1\n");
-  fs::permissions(dir_ / "locked.ini", fs::perms::none);
-  EXPECT_THAT(MessageOf<EFOpenError>([&] {
-                TAsOrdinaryUser user;
-                TIniFile(Path("locked.ini")).ReadBool(u"Zorvik", u"Name", false);
-              }),
-              StartsWith("Cannot open file \"" + UStringToUtf8(Path("locked.ini")) + "\". "));
-
+TEST_F(IniFileTest, OversizedFilesAreReportedByName) {
   Put("huge.ini", std::string(TIniFile::MaxFileSize + 1, '\n'));
   Put("long.ini", "[Zorvik]\nName=" + std::string(TIniText::MaxLineLength, 'x') + "\n");
   for (const char* name : {"huge.ini", "long.ini"})

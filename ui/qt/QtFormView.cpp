@@ -71,7 +71,7 @@ TQtFormView::~TQtFormView() {
 void TQtFormView::Sync() {
   if (!window_) return;
   window_->setWindowTitle(qt_view::ToQString(form_.Caption));
-  window_->setWindowIcon(qt_view::WindowIcon(form_.Icon(Forms::ICON_SMALL), form_.Icon(Forms::ICON_BIG)));
+  window_->setWindowIcon(qt_view::WindowIcon(form_.Icon(Forms::ikSmall), form_.Icon(Forms::ikBig)));
 }
 
 void TQtFormView::Show() {

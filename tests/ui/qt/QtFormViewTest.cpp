@@ -138,7 +138,7 @@ TEST_F(QtFormViewTest, TitleBarCloseAsksTheFormWhichMayRefuse) {
 TEST_F(QtFormViewTest, WindowShowsTheHostIcons) {
   TProbeForm form(core.get());
   ShowModal(form, [&] {
-    const std::uint32_t small = form.Icon(Forms::ICON_SMALL), large = form.Icon(Forms::ICON_BIG);
+    const std::uint32_t small = form.Icon(Forms::ikSmall), large = form.Icon(Forms::ikBig);
     EXPECT_TRUE(ui_runtime::IconExists(small));
     EXPECT_TRUE(ui_runtime::IconExists(large));
     QIcon icon = view->Window()->windowIcon();

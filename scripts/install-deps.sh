@@ -13,6 +13,7 @@ PACKAGES=(
   qt6-base-dev
   unzip curl xvfb time python3
   fonts-dejavu-extra
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -25,11 +25,12 @@ for exe in build-win64/bin/*_tests.exe; do
   name=$(basename "$exe" .exe)
   log="$log_dir/$name.log"
   programs=$((programs + 1))
-  timeout 600 "$WINE" "$exe" --gtest_brief=1 >"$log" 2>&1 || true
+  # Windows programs end their lines with CR LF.
+  timeout 600 "$WINE" "$exe" --gtest_brief=1 2>&1 | tr -d '\r' >"$log" || true
   ran=$(sed -n 's/^\[==========\] \([0-9]*\) tests\{0,1\} from .* ran\..*/\1/p' "$log" | tail -1)
   ok=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\..*/\1/p' "$log" | tail -1)
   skip=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\{0,1\}, listed below:.*/\1/p;s/^\[  SKIPPED \] \([0-9]*\) tests\{0,1\}\.$/\1/p' "$log" | tail -1)
-  bad=$(grep '^\[  FAILED  \] [A-Za-z_]' "$log" | sed 's/ (.*//' | sort -u | wc -l)
+  bad=$( (grep '^\[  FAILED  \] [A-Za-z_]' "$log" || true) | sed 's/ (.*//' | sort -u | wc -l)
   if [ -z "$ran" ]; then
     echo "windows-tests: $name did not finish (no summary line); its output:" >&2
     tail -40 "$log" >&2

@@ -11,6 +11,8 @@
 
 using TRow = std::vector<std::optional<UString>>;  // nullopt is NULL
 
+// The path of a fixture file: under the folder that the environment variable
+// ZORVIK_FIXTURES names, or else the one the build was configured with.
 std::string Fixture(const std::string& relative);
 // The pieces of s between the separators.
 std::vector<std::string> Split(const std::string& s, char sep);

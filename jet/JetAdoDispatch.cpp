@@ -148,16 +148,12 @@ ComPtr<IDispatch> TVariant::AsDispatch(UStringView what) const {
 }
 
 TComApartment::TComApartment() {
+  APTTYPE type;
+  APTTYPEQUALIFIER qualifier;
+  if (CoGetApartmentType(&type, &qualifier) != CO_E_NOTINITIALIZED) return;
   const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  if (hr == S_OK) {
-    FStarted = true;
-  } else if (hr == S_FALSE) {
-    // The thread was in an apartment of this kind already; keep its count as it was.
-    CoUninitialize();
-  } else if (hr != RPC_E_CHANGED_MODE) {
-    // RPC_E_CHANGED_MODE: a multithreaded apartment, which serves as well.
-    throw EDatabaseError(u"COM cannot be started on this thread: " + CodeText(hr));
-  }
+  if (Failed(hr)) throw EDatabaseError(u"COM cannot be started on this thread: " + CodeText(hr));
+  FStarted = true;
 }
 
 TComApartment::~TComApartment() {

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "jet/EDatabaseError.h"
-#include "platform/Kernel.h"
+#include "platform/SysUtils.h"
 #include "platform/WinText.h"
 
 namespace {
@@ -31,7 +31,7 @@ UString HexCode(HRESULT hr) {
 
 // The system's text for a code, with the code itself.
 UString CodeText(HRESULT hr) {
-  const UString text = Trim(OSErrorText(int(hr)));
+  const UString text = Trim(SysErrorMessage(static_cast<std::uint32_t>(hr)));
   return text.empty() ? u"error " + HexCode(hr) : text + u" (" + HexCode(hr) + u")";
 }
 

@@ -83,8 +83,8 @@ HRESULT SetHostError(HRESULT code, UStringView source, UStringView description) 
     ComPtr<ICreateErrorInfo> create;
     if (Failed(CreateErrorInfo(create.Put())) || !create) return code;
     UString s(source), d(description);
-    create->SetSource(s.c_str());
-    create->SetDescription(d.c_str());
+    create->SetSource(OleStr(s));
+    create->SetDescription(OleStr(d));
     create->SetGUID(HResultFacility(code) == FACILITY_ITF ? PluginSystemErrorGUID : GUID_NULL);
     if (auto info = create.As<IErrorInfo>()) SetErrorInfo(0, info.Get());
   } catch (...) {

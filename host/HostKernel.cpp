@@ -1,8 +1,8 @@
 #include "host/HostKernel.h"
 
-#include <chrono>
-#include <ctime>
+#include <cstdio>
 
+#include "platform/DateUtils.h"
 #include "platform/Kernel.h"
 #include "platform/OleAuto.h"
 
@@ -10,14 +10,10 @@ namespace {
 UString Key(UStringView name) { return UpperCaseAscii(name); }
 
 std::string Timestamp() {
-  auto now = std::chrono::system_clock::now();
-  std::time_t t = std::chrono::system_clock::to_time_t(now);
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-  std::tm tm{};
-  localtime_r(&t, &tm);
+  const TDateTimeParts t = LocalNow();
   char buf[80];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
-                tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second, t.millisecond);
   return buf;
 }
 }  // namespace

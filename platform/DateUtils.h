@@ -17,3 +17,5 @@ struct TDateTimeParts {
 UString FormatDateTime(UStringView pattern, const TDateTimeParts& t);
 // Milliseconds as a time of day: hours restart at 0 after 24 hours.
 TDateTimeParts TimeOfDayFromMilliseconds(std::uint32_t ms);
+// The system's local date and time now.
+TDateTimeParts LocalNow();

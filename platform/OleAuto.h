@@ -69,6 +69,10 @@ class BStr {
 
   BSTR Get() const { return s_; }
   std::uint32_t Length() const { return SysStringLen(s_); }
+  // The text without a copy, valid while the string is held; empty for null.
+  std::u16string_view View() const {
+    return s_ ? std::u16string_view(OleChars(s_), SysStringLen(s_)) : std::u16string_view();
+  }
   std::u16string Text() const { return s_ ? std::u16string(OleChars(s_), SysStringLen(s_)) : std::u16string(); }
 
  private:

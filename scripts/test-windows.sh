@@ -13,9 +13,7 @@ export WINEPREFIX=${WINEPREFIX:-$PWD/build-win64/wineprefix}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 mkdir -p "$WINEPREFIX"
 
-if [ -f build-win32/bin/UpdZorvik.ext ]; then
-  bash scripts/check-windows-dll.sh build-win32/bin/UpdZorvik.ext build-win64/bin/UpdZorvik.ext
-fi
+bash scripts/check-windows-dll.sh build-win32/bin/UpdZorvik.ext build-win64/bin/UpdZorvik.ext
 
 total=0 passed=0 failed=0 skipped=0 programs=0
 log_dir=build-win64/test-logs

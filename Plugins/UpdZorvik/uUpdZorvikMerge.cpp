@@ -63,7 +63,7 @@ UString TfrmUpdZorvik::BuildUpdateSQL(std::int32_t handle, UStringView callsign,
     UStringView package = field.AsView();
     std::size_t packageLength = TrimmedLength(package);
     if (packageLength == 0) continue;
-    if (found == 0 || TrimmedLength(UStringView(hostValue.Get() ? hostValue.Get() : u"", hostValue.Length())) <
+    if (found == 0 || TrimmedLength(hostValue.View()) <
                           packageLength)
       Append(list, rule.hostColumn, package);
   }

@@ -50,7 +50,7 @@ void TfrmUpdZorvik::WalkCallbook(TJetQuery& query, std::int32_t& total, std::int
           if (eof != 0) break;
           std::int32_t found = 0;
           CheckSafeCallResult(FHostServer->GetFieldValue(handle, kCallColumn.Get(), callsign.InOut(), &found));
-          UStringView call(callsign.Get() ? callsign.Get() : u"", callsign.Length());
+          UStringView call = callsign.View();
           if (query.Locate(u"CALL", call)) {
             UString sql = BuildUpdateSQL(handle, call, query);
             if (!sql.empty()) {

@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <cstring>
 #include <mutex>
 #include <random>
 
+#include "platform/DateUtils.h"
 #include "platform/Kernel.h"
 #include "platform/KernelInternal.h"
 #include "platform/SysUtils.h"
@@ -119,4 +121,13 @@ UString ExpandFileName(UStringView path) {
   char buf[PATH_MAX + 1];
   if (!::getcwd(buf, sizeof buf)) return UString(path);
   return IncludeTrailingPathDelimiter(Utf8ToUString(buf)) + UString(path);
+}
+
+TDateTimeParts LocalNow() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  std::tm tm{};
+  localtime_r(&ts.tv_sec, &tm);
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+          static_cast<int>(ts.tv_nsec / 1000000)};
 }

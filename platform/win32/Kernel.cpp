@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/DateUtils.h"
 #include "platform/Kernel.h"
 #include "platform/KernelInternal.h"
 #include "platform/SysUtils.h"
@@ -112,4 +113,10 @@ UString ExpandFileName(UStringView path) {
   std::vector<wchar_t> buf(n + 1);
   n = ::GetFullPathNameW(WideText(p), static_cast<DWORD>(buf.size()), buf.data(), nullptr);
   return n == 0 || n >= buf.size() ? p : FromWide(buf.data(), n);
+}
+
+TDateTimeParts LocalNow() {
+  SYSTEMTIME t{};
+  ::GetLocalTime(&t);
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
 }

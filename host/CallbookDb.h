@@ -1,17 +1,18 @@
-// The host's callbook: table CALLBOOK in an SQLite database with WAL journaling.
+// The host's callbook: table CALLBOOK with the columns of JetSql.h, one store per
+// platform behind this interface.
+//  - SQLite (POSIX): a database with WAL journaling.
+//  - A TSV file (Windows, which has no SQLite here): the rows live in memory and are
+//    written back whole, through the safe whole-file replacement, when committed.
 //
-// The walk of a query and the statements of a run share this one connection. Statements
-// are grouped into transactions: a transaction is committed once it is half a second old,
+// The walk of a query and the statements of a run share the one store. Statements are
+// grouped into transactions: a transaction is committed once it is half a second old,
 // and whenever Commit is called (the host does so when a query is closed or freed, and at
-// exit). Readers on the same connection see uncommitted changes, so the plug-in sees no
-// difference.
+// exit). Walks see uncommitted changes, so the plug-in sees no difference.
 #pragma once
 
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,22 +21,17 @@
 #include "host/JetSql.h"
 #include "platform/UStrings.h"
 
-struct sqlite3;
-struct sqlite3_stmt;
-
-struct TStatementCloser {
-  void operator()(sqlite3_stmt* s) const;
-};
-using TStatementPtr = std::unique_ptr<sqlite3_stmt, TStatementCloser>;
-
 // One callbook row for import: a value per column, nothing for NULL. Use_BUREAU is "1"
 // or "0" when present.
 using TCallbookRow = std::array<std::optional<UString>, kCallbookColumnCount>;
 
 class TCallbookDb {
  public:
-  // Opens or creates the database file with its table and index. Raises EHostError
-  // naming the file when it cannot be opened or is not a callbook.
+  // The store's file name in the host's data folder.
+  static const char16_t* const FileName;
+
+  // Opens or creates the store's file. Raises EHostError naming the file when it cannot
+  // be opened or is not a callbook.
   explicit TCallbookDb(UStringView path);
   // Commits what is pending.
   ~TCallbookDb();
@@ -46,6 +42,9 @@ class TCallbookDb {
   class TCursor {
    public:
     TCursor(TCallbookDb& db, const TCallbookSelect& select);
+    ~TCursor();
+    TCursor(const TCursor&) = delete;
+    TCursor& operator=(const TCursor&) = delete;
     // To the first row; Eof when there is none.
     void First();
     void Next();
@@ -60,9 +59,10 @@ class TCallbookDb {
     std::string_view Utf8(int column) const;
 
    private:
+    struct TState;  // the store's own
     TCallbookDb& FDb;
     TCallbookSelect FSelect;
-    TStatementPtr FStmt;
+    std::unique_ptr<TState> FState;
     std::optional<std::int64_t> FCount;
     bool FOnRow = false;
   };
@@ -81,18 +81,7 @@ class TCallbookDb {
 
  private:
   friend class TCursor;
-  struct DbCloser {
-    void operator()(sqlite3* db) const;
-  };
-  [[noreturn]] void Fail(const char* what) const;
-  void Run(const char* sql);
-  TStatementPtr Prepare(const std::string& sql);
-  void Step(sqlite3_stmt* s, const char* what);
-
+  struct TStore;  // the store's own
   UString FPath;
-  std::unique_ptr<sqlite3, DbCloser> FDb;
-  std::map<std::uint32_t, TStatementPtr> FUpdates;  // by the shape of the SET list
-  TStatementPtr FBegin, FCommit;
-  bool FInTransaction = false;
-  std::chrono::steady_clock::time_point FTransactionStart;
+  std::unique_ptr<TStore> FStore;
 };

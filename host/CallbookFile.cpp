@@ -193,7 +193,7 @@ void WriteEscaped(std::ostream& out, UStringView text) {
 
 }  // namespace
 
-void ImportCallbookFile(TCallbookDb& db, UStringView path) {
+void ImportCallbookFile(TCallbookDb& db, UStringView path, TCallRule rule) {
   TRecordReader reader(path);
   std::vector<TField> fields;
   if (!reader.ReadHeader(fields)) reader.Fail("the file is empty; its first line must name the columns");
@@ -226,7 +226,7 @@ void ImportCallbookFile(TCallbookDb& db, UStringView path) {
         row[c] = U(f.Text);
       }
     }
-    if (!row[0] || row[0]->empty()) reader.Fail("OMCALL is empty");
+    if (rule == TCallRule::Required && (!row[0] || row[0]->empty())) reader.Fail("OMCALL is empty");
     return true;
   });
 }

@@ -15,8 +15,12 @@
 
 #include "host/CallbookDb.h"
 
+// Whether every row of an imported file needs a callsign. The host's own store may hold
+// rows without one, which the plug-in's statements can make.
+enum class TCallRule { Required, Optional };
+
 // Appends the rows of the file to the callbook, all or none. Raises EHostError naming the
 // file, the line and what is wrong.
-void ImportCallbookFile(TCallbookDb& db, UStringView path);
+void ImportCallbookFile(TCallbookDb& db, UStringView path, TCallRule rule = TCallRule::Required);
 // Writes the cursor's remaining rows as TSV, with a header line.
 void ExportCallbookTsv(TCallbookDb::TCursor& cursor, std::ostream& out);

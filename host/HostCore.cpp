@@ -21,7 +21,7 @@ UString PrepareDataDir(UStringView dir) {
 THostCore::THostCore(UStringView dataDir)
     : THostPart(Faults, *this),
       FDataDir(PrepareDataDir(dataDir)),
-      FDb(std::make_unique<TCallbookDb>(IncludeTrailingPathDelimiter(FDataDir) + u"callbook.db")),
+      FDb(std::make_unique<TCallbookDb>(IncludeTrailingPathDelimiter(FDataDir) + TCallbookDb::FileName)),
       Kernel(Faults, *this, FDataDir),
       Server(Faults, *this, *FDb),
       Windows(Faults, *this),

@@ -21,7 +21,7 @@ UString DefaultDataDir();
 // must outlive every module loaded with it.
 class THostCore final : public THostPart<ICore> {
  public:
-  // Creates the data folder with its callbook database (callbook.db), log
+  // Creates the data folder with its callbook (TCallbookDb::FileName), log
   // (zorvik-host.log) and download folder. Raises naming what could not be made.
   explicit THostCore(UStringView dataDir);
   ~THostCore();

@@ -6,7 +6,7 @@
 
 namespace {
 // The text of a BSTR in place; empty for null.
-UStringView BSTRView(BSTR s) { return s ? UStringView(s, SysStringLen(s)) : UStringView(); }
+UStringView BSTRView(BSTR s) { return s ? UStringView(OleChars(s), SysStringLen(s)) : UStringView(); }
 
 // A new BSTR with the column's text. Plain ASCII, the usual content of a callbook, is
 // widened straight from the stored bytes; anything else goes through SQLite's own

@@ -45,4 +45,48 @@ for exe in build-win64/bin/*_tests.exe; do
 done
 
 echo "windows-tests: $programs programs under Wine, $total tests ran, $passed passed, $skipped skipped, $failed failed"
-[ "$programs" -gt 0 ] && [ "$total" -gt 0 ] && [ "$failed" -eq 0 ]
+
+# The test host as a person runs it: zorvik-host.exe loads the module with LoadLibraryW and
+# keeps its callbook in a TSV file. Each check reads the program's output and files; the
+# program's last line or its files decide, as Wine's exit code alone says nothing.
+host=build-win64/bin/zorvik-host.exe
+data=$(mktemp -d)
+trap 'rm -rf "$data"' EXIT
+checks=0 check_failed=0
+check() { # NAME CONDITION-COMMAND...
+  local name=$1
+  shift
+  checks=$((checks + 1))
+  if "$@"; then
+    echo "windows-host: $name: ok"
+  else
+    echo "windows-host: $name: FAILED; output:" >&2
+    cat "$data/out" "$data/err" >&2 2>/dev/null || true
+    check_failed=$((check_failed + 1))
+  fi
+}
+run_host() { # ARGS... ; output in $data/out and $data/err, CR removed
+  timeout 300 "$WINE" "$host" --data "Z:$data/host" "$@" >"$data/out.raw" 2>"$data/err.raw" || true
+  tr -d '\r' <"$data/out.raw" >"$data/out"
+  tr -d '\r' <"$data/err.raw" >"$data/err"
+}
+if [ -e "$host" ]; then
+  run_host plugins
+  check "plugins lists the module's identity and its menu item" \
+    grep -q '^Menu items: 1$' "$data/out"
+  run_host callbook import "Z:$PWD/examples/sample-callbook.tsv"
+  check "callbook import fills the TSV callbook" grep -q 'the callbook holds 13 rows' "$data/err"
+  run_host callbook show Q0ABC
+  check "callbook show reads the row back from the file" \
+    grep -qP '^Q0ABC\tAl\t\\N\tLO00AA\tNY\t\\N\t0$' "$data/out"
+  run_host callbook export
+  check "callbook export gives every row" test "$(wc -l <"$data/out")" -eq 14
+  check "the data folder holds the callbook and no temporary file" \
+    test "$(cd "$data/host" && ls -A | grep -v -x -e callbook.tsv -e zorvik-host.log -e Download | wc -l)" -eq 0
+else
+  echo "windows-host: $host was not built" >&2
+  check_failed=$((check_failed + 1))
+fi
+echo "windows-host: $((checks - check_failed)) passed, $check_failed failed"
+
+[ "$programs" -gt 0 ] && [ "$total" -gt 0 ] && [ "$failed" -eq 0 ] && [ "$check_failed" -eq 0 ]

@@ -189,7 +189,7 @@ TEST_F(CallbookSql, FieldValueLeavesTheStringAloneForNullAndReplacesItOtherwise)
   BStr sql(u"select * from callbook where omcall='Q0ABC'");
   ASSERT_EQ(server.OpenQuery(h, sql.Get()), S_OK);
   BStr value(u"earlier"), qth(u"omqth"), name(u"OMNAME");
-  long liveBefore = OleLiveStringCount();
+  std::optional<long> liveBefore = LiveStringCount();
   BSTR held = value.Get();
   std::int32_t result = -1;
   ASSERT_EQ(server.GetFieldValue(h, qth.Get(), value.InOut(), &result), S_OK);
@@ -198,7 +198,7 @@ TEST_F(CallbookSql, FieldValueLeavesTheStringAloneForNullAndReplacesItOtherwise)
   ASSERT_EQ(server.GetFieldValue(h, name.Get(), value.InOut(), &result), S_OK);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(value.Text(), u"Al");
-  EXPECT_EQ(OleLiveStringCount(), liveBefore);  // the earlier string was freed
+  EXPECT_EQ(LiveStringCount(), liveBefore);  // the earlier string was freed
   BStr nosuch(u"NOSUCH");
   EXPECT_EQ(server.GetFieldValue(h, nosuch.Get(), value.InOut(), &result), E_INVALIDARG);
   LastError(E_INVALIDARG);

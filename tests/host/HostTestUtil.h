@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 
@@ -18,16 +20,19 @@
 class TTempDir {
  public:
   TTempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "zorvik-host-test-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      auto p = std::filesystem::temp_directory_path() / ("zorvik-host-test-" + std::to_string(random()));
+      if (std::filesystem::create_directory(p)) path_ = p;
+    }
+    if (path_.empty()) throw std::runtime_error("cannot make a temporary folder");
   }
   ~TTempDir() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
   }
   const std::filesystem::path& Path() const { return path_; }
-  UString U16() const { return U(path_.string()); }
+  UString U16() const { return path_.u16string(); }
   std::string File(const std::string& name) const { return (path_ / name).string(); }
 
  private:
@@ -58,6 +63,10 @@ struct THostFixture : ::testing::Test {
     return h;
   }
 };
+
+// The number of BSTRs alive in the process, where the platform counts them; nothing
+// where the system's oleaut32 keeps them.
+std::optional<long> LiveStringCount();
 
 // The thread's error information after a failed call, taken over.
 inline TCallError LastError(HRESULT hr) { return TakeCallError(hr); }

@@ -1,6 +1,10 @@
+// The callbook in an SQLite database with WAL journaling.
 #include "host/CallbookDb.h"
 
 #include <sqlite3.h>
+
+#include <chrono>
+#include <map>
 
 #include "host/HostFaults.h"
 #include "platform/Kernel.h"
@@ -12,12 +16,47 @@ constexpr auto kCommitInterval = std::chrono::milliseconds(500);
 // default 2 MB every step and every update reads its page from the file again.
 constexpr int kCacheKiB = 256 * 1024;
 constexpr const char* kSelectColumns = "SELECT OMCALL,OMNAME,OMQTH,GRIDSQUARE,STATE,QSLMANAGER,Use_BUREAU FROM CALLBOOK";
+
+struct TStatementCloser {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using TStatementPtr = std::unique_ptr<sqlite3_stmt, TStatementCloser>;
+
+struct TDbCloser {
+  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
 }  // namespace
 
-void TStatementCloser::operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-void TCallbookDb::DbCloser::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+struct TCallbookDb::TStore {
+  explicit TStore(const UString& path);
+  ~TStore();
+  [[noreturn]] void Fail(const char* what) const;
+  void Run(const char* sql);
+  TStatementPtr Prepare(const std::string& sql);
+  void Step(sqlite3_stmt* s, const char* what);
+  void Commit();
 
-TCallbookDb::TCallbookDb(UStringView path) : FPath(path) {
+  const UString& FPath;
+  std::unique_ptr<sqlite3, TDbCloser> FDb;
+  std::map<std::uint32_t, TStatementPtr> FUpdates;  // by the shape of the SET list
+  TStatementPtr FBegin, FCommit;
+  bool FInTransaction = false;
+  std::chrono::steady_clock::time_point FTransactionStart;
+};
+
+struct TCallbookDb::TCursor::TState {
+  TStatementPtr Stmt;
+};
+
+const char16_t* const TCallbookDb::FileName = u"callbook.db";
+
+TCallbookDb::TCallbookDb(UStringView path) : FPath(path), FStore(std::make_unique<TStore>(FPath)) {}
+
+TCallbookDb::~TCallbookDb() = default;
+
+void TCallbookDb::Commit() { FStore->Commit(); }
+
+TCallbookDb::TStore::TStore(const UString& path) : FPath(path) {
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(NativePath(FPath).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   FDb.reset(raw);
@@ -42,7 +81,7 @@ TCallbookDb::TCallbookDb(UStringView path) : FPath(path) {
   FCommit = Prepare("COMMIT");
 }
 
-TCallbookDb::~TCallbookDb() {
+TCallbookDb::TStore::~TStore() {
   try {
     Commit();
   } catch (...) {
@@ -52,12 +91,12 @@ TCallbookDb::~TCallbookDb() {
   FCommit.reset();
 }
 
-void TCallbookDb::Fail(const char* what) const {
+void TCallbookDb::TStore::Fail(const char* what) const {
   const char* msg = FDb ? sqlite3_errmsg(FDb.get()) : "out of memory";
   throw EHostError(E_FAIL, U(std::string("Callbook ") + UStringToUtf8(FPath) + ": " + what + ": " + msg));
 }
 
-void TCallbookDb::Run(const char* sql) {
+void TCallbookDb::TStore::Run(const char* sql) {
   char* err = nullptr;
   if (sqlite3_exec(FDb.get(), sql, nullptr, nullptr, &err) != SQLITE_OK) {
     std::string msg = err ? err : "failed";
@@ -66,7 +105,7 @@ void TCallbookDb::Run(const char* sql) {
   }
 }
 
-TStatementPtr TCallbookDb::Prepare(const std::string& sql) {
+TStatementPtr TCallbookDb::TStore::Prepare(const std::string& sql) {
   sqlite3_stmt* s = nullptr;
   if (sqlite3_prepare_v3(FDb.get(), sql.c_str(), static_cast<int>(sql.size()) + 1, SQLITE_PREPARE_PERSISTENT, &s,
                          nullptr) != SQLITE_OK)
@@ -74,31 +113,32 @@ TStatementPtr TCallbookDb::Prepare(const std::string& sql) {
   return TStatementPtr(s);
 }
 
-void TCallbookDb::Step(sqlite3_stmt* s, const char* what) {
+void TCallbookDb::TStore::Step(sqlite3_stmt* s, const char* what) {
   int rc = sqlite3_step(s);
   sqlite3_reset(s);
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) Fail(what);
 }
 
-void TCallbookDb::Commit() {
+void TCallbookDb::TStore::Commit() {
   if (!FInTransaction) return;
   Step(FCommit.get(), "cannot commit");
   FInTransaction = false;
 }
 
 int TCallbookDb::Exec(const TCallbookUpdate& update) {
+  TStore& st = *FStore;
   // The SET list's columns, three bits each; a column appears at most once.
   std::uint32_t shape = 0;
   for (int c : update.Columns) shape = shape << 3 | static_cast<std::uint32_t>(c + 1);
-  auto it = FUpdates.find(shape);
-  if (it == FUpdates.end()) {
+  auto it = st.FUpdates.find(shape);
+  if (it == st.FUpdates.end()) {
     std::string sql = "UPDATE CALLBOOK SET ";
     for (std::size_t i = 0; i < update.Columns.size(); ++i) {
       if (i) sql += ',';
       sql += UStringToUtf8(CallbookColumnName(update.Columns[i])) + "=?" + std::to_string(i + 1);
     }
     sql += " WHERE OMCALL=?" + std::to_string(update.Columns.size() + 1);
-    it = FUpdates.emplace(shape, Prepare(sql)).first;
+    it = st.FUpdates.emplace(shape, st.Prepare(sql)).first;
   }
   sqlite3_stmt* s = it->second.get();
   int n = 0;
@@ -111,25 +151,26 @@ int TCallbookDb::Exec(const TCallbookUpdate& update) {
   }
   sqlite3_bind_text16(s, n + 1, update.Call.data(), static_cast<int>(update.Call.size() * 2), SQLITE_STATIC);
 
-  if (!FInTransaction) {
-    Step(FBegin.get(), "cannot begin a transaction");
-    FInTransaction = true;
-    FTransactionStart = std::chrono::steady_clock::now();
+  if (!st.FInTransaction) {
+    st.Step(st.FBegin.get(), "cannot begin a transaction");
+    st.FInTransaction = true;
+    st.FTransactionStart = std::chrono::steady_clock::now();
   }
   int rc = sqlite3_step(s);
   sqlite3_reset(s);
   sqlite3_clear_bindings(s);
-  if (rc != SQLITE_DONE) Fail("cannot update");
-  int changed = sqlite3_changes(FDb.get());
-  if (std::chrono::steady_clock::now() - FTransactionStart >= kCommitInterval) Commit();
+  if (rc != SQLITE_DONE) st.Fail("cannot update");
+  int changed = sqlite3_changes(st.FDb.get());
+  if (std::chrono::steady_clock::now() - st.FTransactionStart >= kCommitInterval) st.Commit();
   return changed;
 }
 
 void TCallbookDb::Insert(const std::function<bool(TCallbookRow& row)>& next) {
-  Commit();
-  TStatementPtr ins = Prepare(
+  TStore& st = *FStore;
+  st.Commit();
+  TStatementPtr ins = st.Prepare(
       "INSERT INTO CALLBOOK (OMCALL,OMNAME,OMQTH,GRIDSQUARE,STATE,QSLMANAGER,Use_BUREAU) VALUES (?1,?2,?3,?4,?5,?6,?7)");
-  Run("BEGIN");
+  st.Run("BEGIN");
   try {
     TCallbookRow row;
     while (next(row)) {
@@ -142,70 +183,73 @@ void TCallbookDb::Insert(const std::function<bool(TCallbookRow& row)>& next) {
         else
           sqlite3_bind_text16(ins.get(), c + 1, v->data(), static_cast<int>(v->size() * 2), SQLITE_STATIC);
       }
-      Step(ins.get(), "cannot insert a row");
+      st.Step(ins.get(), "cannot insert a row");
     }
-    Run("COMMIT");
+    st.Run("COMMIT");
   } catch (...) {
-    sqlite3_exec(FDb.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(st.FDb.get(), "ROLLBACK", nullptr, nullptr, nullptr);
     throw;
   }
 }
 
 // ---- TCursor ----
 
-TCallbookDb::TCursor::TCursor(TCallbookDb& db, const TCallbookSelect& select) : FDb(db), FSelect(select) {
+TCallbookDb::TCursor::TCursor(TCallbookDb& db, const TCallbookSelect& select)
+    : FDb(db), FSelect(select), FState(std::make_unique<TState>()) {
   std::string sql = kSelectColumns;
   if (FSelect.Call) sql += " WHERE OMCALL=?1";
   sql += FSelect.OrderByCall ? " ORDER BY OMCALL" : " ORDER BY rowid";
-  FStmt = FDb.Prepare(sql);
+  FState->Stmt = FDb.FStore->Prepare(sql);
   if (FSelect.Call)
-    sqlite3_bind_text16(FStmt.get(), 1, FSelect.Call->data(), static_cast<int>(FSelect.Call->size() * 2),
+    sqlite3_bind_text16(FState->Stmt.get(), 1, FSelect.Call->data(), static_cast<int>(FSelect.Call->size() * 2),
                         SQLITE_STATIC);
   First();
 }
 
+TCallbookDb::TCursor::~TCursor() = default;
+
 void TCallbookDb::TCursor::First() {
-  sqlite3_reset(FStmt.get());
+  sqlite3_reset(FState->Stmt.get());
   FOnRow = false;
   Next();
 }
 
 void TCallbookDb::TCursor::Next() {
-  int rc = sqlite3_step(FStmt.get());
+  int rc = sqlite3_step(FState->Stmt.get());
   FOnRow = rc == SQLITE_ROW;
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-    sqlite3_reset(FStmt.get());
-    FDb.Fail("cannot read the callbook");
+    sqlite3_reset(FState->Stmt.get());
+    FDb.FStore->Fail("cannot read the callbook");
   }
 }
 
 std::int64_t TCallbookDb::TCursor::Count() {
   if (!FCount) {
-    TStatementPtr c = FDb.Prepare(FSelect.Call ? "SELECT COUNT(*) FROM CALLBOOK WHERE OMCALL=?1"
+    TStatementPtr c = FDb.FStore->Prepare(FSelect.Call ? "SELECT COUNT(*) FROM CALLBOOK WHERE OMCALL=?1"
                                                : "SELECT COUNT(*) FROM CALLBOOK");
     if (FSelect.Call)
       sqlite3_bind_text16(c.get(), 1, FSelect.Call->data(), static_cast<int>(FSelect.Call->size() * 2),
                           SQLITE_STATIC);
-    if (sqlite3_step(c.get()) != SQLITE_ROW) FDb.Fail("cannot count the rows");
+    if (sqlite3_step(c.get()) != SQLITE_ROW) FDb.FStore->Fail("cannot count the rows");
     FCount = sqlite3_column_int64(c.get(), 0);
   }
   return *FCount;
 }
 
 bool TCallbookDb::TCursor::IsNull(int column) const {
-  return !FOnRow || sqlite3_column_type(FStmt.get(), column) == SQLITE_NULL;
+  return !FOnRow || sqlite3_column_type(FState->Stmt.get(), column) == SQLITE_NULL;
 }
 
 UStringView TCallbookDb::TCursor::Text(int column) const {
   if (!FOnRow) return {};
-  auto* p = static_cast<const char16_t*>(sqlite3_column_text16(FStmt.get(), column));
-  int bytes = sqlite3_column_bytes16(FStmt.get(), column);
+  auto* p = static_cast<const char16_t*>(sqlite3_column_text16(FState->Stmt.get(), column));
+  int bytes = sqlite3_column_bytes16(FState->Stmt.get(), column);
   return p ? UStringView(p, static_cast<std::size_t>(bytes) / 2) : UStringView();
 }
 
 std::string_view TCallbookDb::TCursor::Utf8(int column) const {
   if (!FOnRow) return {};
-  auto* p = reinterpret_cast<const char*>(sqlite3_column_text(FStmt.get(), column));
-  int bytes = sqlite3_column_bytes(FStmt.get(), column);
+  auto* p = reinterpret_cast<const char*>(sqlite3_column_text(FState->Stmt.get(), column));
+  int bytes = sqlite3_column_bytes(FState->Stmt.get(), column);
   return p ? std::string_view(p, static_cast<std::size_t>(bytes)) : std::string_view();
 }

@@ -1,0 +1,39 @@
+// The toolkit's own icon table, for window systems that keep no icons of their own.
+#include "ui/UiRuntime.h"
+
+#include <map>
+
+#include "platform/SysUtils.h"
+
+namespace ui_runtime {
+namespace {
+struct Icon {
+  UString description;
+  IconImage image;
+};
+std::map<std::uint32_t, Icon> g_icons;
+std::uint32_t g_nextIcon = 0x10000;
+}  // namespace
+
+std::uint32_t CreateIconHandle(UStringView description) { return CreateIconHandle(description, IconImage{}); }
+
+std::uint32_t CreateIconHandle(UStringView description, IconImage image) {
+  bool empty = image.Width == 0 && image.Height == 0 && image.Pixels.empty();
+  if (!empty && (image.Width < 1 || image.Width > 256 || image.Height < 1 || image.Height > 256 ||
+                 image.Pixels.size() != std::size_t(image.Width) * std::size_t(image.Height)))
+    throw EInvalidOperation(u"An icon's picture must be 1 to 256 pixels each way, with one value per pixel.");
+  std::uint32_t h = g_nextIcon++;
+  g_icons.emplace(h, Icon{UString(description), std::move(image)});
+  return h;
+}
+bool DestroyIcon(std::uint32_t icon) { return g_icons.erase(icon) > 0; }
+bool IconExists(std::uint32_t icon) { return g_icons.count(icon) > 0; }
+UString IconDescription(std::uint32_t icon) {
+  auto it = g_icons.find(icon);
+  return it == g_icons.end() ? UString() : it->second.description;
+}
+IconImage GetIconImage(std::uint32_t icon) {
+  auto it = g_icons.find(icon);
+  return it == g_icons.end() ? IconImage{} : it->second.image;
+}
+}  // namespace ui_runtime

@@ -1,0 +1,120 @@
+#include "ui/win32/Win32FormView.h"
+
+#include "platform/WinText.h"
+#include "ui/Control.h"
+
+namespace {
+
+// No WS_CLIPCHILDREN: group boxes leave their inside to the form's background.
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+
+HWND LiveWindow(THandle handle) {
+  HWND w = win32_view::WindowFromHandle(handle);
+  return w && IsWindow(w) ? w : nullptr;
+}
+
+}  // namespace
+
+TWin32FormView::TWin32FormView(Forms::TForm& form) : form_(form) {
+  RECT bounds{0, 0, std::max(form_.ClientWidth, 1), std::max(form_.ClientHeight, 1)};
+  AdjustWindowRectEx(&bounds, kStyle, FALSE, kExStyle);
+  OffsetRect(&bounds, -bounds.left, -bounds.top);
+  window_ = win32_view::CreateViewWindow(win32_view::TViewClass::Form, kExStyle, kStyle, bounds,
+                                         LiveWindow(form_.OwnerHandle()));
+  if (!window_) throw EOSError(u"The form's window cannot be made", GetLastError());
+  win32_view::SetHandler(window_, this);
+  SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(win32_view::DialogFont()), FALSE);
+  link_.Connect(form_, [this] { Sync(); });
+  Sync();
+}
+
+TWin32FormView::~TWin32FormView() {
+  if (disabledOwner_) EnableWindow(disabledOwner_, TRUE);
+  win32_view::RemoveHandler(window_);
+  DestroyWindow(window_);
+  children_.clear();
+  win32_view::ReleaseUnusedClasses();
+}
+
+void TWin32FormView::Sync() {
+  SetWindowTextW(window_, WideText(form_.Caption));
+  // The form holds its icons and destroys the ones it is handed back; the window only
+  // shows them.
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(win32_view::IconFromHandle(form_.Icon(Forms::ikSmall))));
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(win32_view::IconFromHandle(form_.Icon(Forms::ikBig))));
+}
+
+void TWin32FormView::Show() {
+  HWND owner = LiveWindow(form_.OwnerHandle());
+  SetWindowLongPtrW(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
+  if (owner && IsWindowEnabled(owner)) {
+    EnableWindow(owner, FALSE);
+    disabledOwner_ = owner;
+  }
+  Sync();
+  RECT area{}, frame{};
+  if (owner)
+    GetWindowRect(owner, &area);
+  else
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  GetWindowRect(window_, &frame);
+  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
+  SetWindowPos(window_, nullptr, area.left + (area.right - area.left - w) / 2, area.top + (area.bottom - area.top - h) / 2, 0,
+               0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(window_, SW_SHOWNORMAL);
+  SetForegroundWindow(window_);
+  if (HWND first = GetNextDlgTabItem(window_, nullptr, FALSE)) SetFocus(first);
+}
+
+void TWin32FormView::Hide() {
+  // The owner comes back first, so that it is the one activated when this window goes.
+  if (disabledOwner_) {
+    EnableWindow(disabledOwner_, TRUE);
+    disabledOwner_ = nullptr;
+  }
+  ShowWindow(window_, SW_HIDE);
+}
+
+void TWin32FormView::ProcessEvents(bool wait) {
+  if (wait) MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  // A quit request ends the form; the request stays posted for the loop outside.
+  if (!win32_view::PumpMessages()) form_.Close();
+}
+
+void TWin32FormView::ClickButton(bool cancel) {
+  for (TControl* c : form_.Controls())
+    if (auto* b = dynamic_cast<TButton*>(c); b && b->Visible() && (cancel ? b->Cancel : b->Default)) {
+      Forms::TForm::Dispatch([b] { b->Click(); });
+      return;
+    }
+  if (cancel) Forms::TForm::Dispatch([this] { form_.Close(); });
+}
+
+bool TWin32FormView::FormMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+  result = 0;
+  switch (message) {
+    case WM_CLOSE:
+      // The form's loop decides; the window goes when the form has closed.
+      Forms::TForm::Dispatch([this] { form_.Close(); });
+      return true;
+    case WM_COMMAND:
+      // The dialog keys arrive as the commands IDOK and IDCANCEL; the controls have
+      // identifiers of their own.
+      if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+        ClickButton(LOWORD(wParam) == IDCANCEL);
+        return true;
+      }
+      return false;
+    default:
+      return false;
+  }
+}
+
+std::unique_ptr<Forms::TFormView> TWin32FormView::Make(Forms::TForm& form) {
+  try {
+    return std::make_unique<TWin32FormView>(form);
+  } catch (const EOSError&) {
+    return nullptr;
+  }
+}

@@ -1,5 +1,6 @@
 #include "host/CallbookFile.h"
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ struct TField {
 // Reads records of either format from the file.
 class TRecordReader {
  public:
-  explicit TRecordReader(UStringView path) : FPath(path), FIn(NativePath(path), std::ios::binary) {
+  explicit TRecordReader(UStringView path) : FPath(path), FIn(std::filesystem::path(UString(path)), std::ios::binary) {
     if (!FIn) throw EHostError(E_FAIL, u"Cannot open " + FPath + u": " + OSErrorText(errno));
   }
 

@@ -13,7 +13,8 @@
 #include "host/HostWindows.h"
 #include "host/MenuManager.h"
 
-// The host's data folder unless --data names another: ~/.local/share/zorvik-host.
+// The host's data folder unless --data names another: ~/.local/share/zorvik-host, on
+// Windows %LOCALAPPDATA%\zorvik-host.
 UString DefaultDataDir();
 
 // The host's ICore. QueryInterface hands out the host's services unless the failure

@@ -1,6 +1,7 @@
 #include "host/HostKernel.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "platform/DateUtils.h"
 #include "platform/Kernel.h"
@@ -25,7 +26,8 @@ THostKernel::THostKernel(THostFaults& faults, IUnknown& identity, UStringView da
   FIniPath = dir + u"zorvik-host.ini";
   FDownloadDir = dir + u"Download" + UString(1, PathDelim);
   if (!ForceDirectories(FDownloadDir)) throw EFCreateError(u"Cannot create the download folder " + FDownloadDir);
-  FLog.reset(std::fopen(NativePath(FLogPath).c_str(), "a"));
+  // Opened by its wide name, so that any folder name works on every platform.
+  FLog.open(std::filesystem::path(FLogPath), std::ios::app);
   if (!FLog) throw EFOpenError(u"Cannot open the log file " + FLogPath + u": " + OSErrorText(errno));
   MessageHook = [](const UString& text, const UString& caption) {
     std::fprintf(stderr, "[%s] %s\n", UStringToUtf8(caption).c_str(), UStringToUtf8(text).c_str());
@@ -34,8 +36,7 @@ THostKernel::THostKernel(THostFaults& faults, IUnknown& identity, UStringView da
 
 void THostKernel::Log(UStringView text) {
   std::string line = Timestamp() + "  " + UStringToUtf8(text) + "\n";
-  std::fputs(line.c_str(), FLog.get());
-  std::fflush(FLog.get());
+  FLog << line << std::flush;
   if (EchoLog) std::fputs(line.c_str(), stderr);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -45,10 +46,7 @@ class THostKernel final : public THostPart<IHostKernel> {
   bool EchoLog = true;
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
   UString FLogPath, FIniPath, FDownloadDir;
-  std::unique_ptr<std::FILE, FileCloser> FLog;
+  std::ofstream FLog;
   std::map<UString, UString> FValues;
 };

@@ -11,9 +11,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The store sits in a folder whose name is not ASCII, as a user's profile folder may be.
 struct CallbookStore : ::testing::Test {
   TTempDir dir;
-  UString path = (dir.Path() / "callbook.tsv").u16string();
+  fs::path folder = dir.Path() / fs::path(u"Москва Ω");
+  UString path = (folder / "callbook.tsv").u16string();
+
+  void SetUp() override { fs::create_directory(folder); }
 
   static std::vector<TCallbookRow> All(TCallbookDb& db, bool byCall) {
     std::vector<TCallbookRow> rows;
@@ -35,7 +39,7 @@ struct CallbookStore : ::testing::Test {
   static int Set(TCallbookDb& db, UStringView sql) { return db.Exec(ParseCallbookUpdate(sql)); }
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir.Path())) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
     return names;
   }
 };
@@ -115,7 +119,7 @@ struct TDamaged {
 class CallbookDamagedStore : public CallbookStore, public ::testing::WithParamInterface<TDamaged> {};
 
 TEST_P(CallbookDamagedStore, IsRefusedAndLeftUntouched) {
-  WriteFile(dir.File("callbook.tsv"), GetParam().content);
+  WriteFile(folder / "callbook.tsv", GetParam().content);
   try {
     TCallbookDb db(path);
     ADD_FAILURE() << "a damaged callbook was opened";
@@ -124,7 +128,7 @@ TEST_P(CallbookDamagedStore, IsRefusedAndLeftUntouched) {
     EXPECT_NE(text.find("callbook.tsv"), std::string::npos) << text;
     EXPECT_NE(text.find(GetParam().why), std::string::npos) << text;
   }
-  EXPECT_EQ(ReadFile(dir.File("callbook.tsv")), GetParam().content);
+  EXPECT_EQ(ReadFile(folder / "callbook.tsv"), GetParam().content);
 }
 
 INSTANTIATE_TEST_SUITE_P(

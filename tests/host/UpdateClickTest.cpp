@@ -57,7 +57,7 @@ struct UpdateClick : THostFixture {
     return names;
   }
   static std::string Package() {
-    return ReadFile((fs::path(ExamplesDir()) / "sample-package.zip").string());
+    return ReadFile(fs::path(ExamplesDir()) / "sample-package.zip");
   }
   // Ends on the missing provider, or succeeds where Jet is installed.
   void ExpectEndOfRun(bool ok) {
@@ -76,7 +76,9 @@ TEST_F(UpdateClick, SamplePackageIsOpenedAndTheRunEndsOnTheMissingProvider) {
   EXPECT_NE(out.find("* Use: "), std::string::npos) << out;
   EXPECT_NE(out.find("Update package dated "), std::string::npos) << out;
   ExpectEndOfRun(ok);
-  if (!ok) EXPECT_EQ(host->Kernel.Value(u"REFRESH"), u"");
+  if (!ok) {
+    EXPECT_EQ(host->Kernel.Value(u"REFRESH"), u"");
+  }
 }
 
 TEST_F(UpdateClick, InternetSourceDownloadsOverLoopbackAndLeavesNoTemporaryFile) {
@@ -100,7 +102,7 @@ TEST_F(UpdateClick, InternetSourceDownloadsOverLoopbackAndLeavesNoTemporaryFile)
   ExpectEndOfRun(ok);
 
   // The settings of the run are in the host's settings file ...
-  std::string ini = ReadFile(UStringToUtf8(host->Kernel.IniPath()));
+  std::string ini = ReadFile(fs::path(host->Kernel.IniPath()));
   EXPECT_NE(ini.find("[Zorvik]"), std::string::npos) << ini;
   EXPECT_NE(ini.find("Location=Internet"), std::string::npos) << ini;
   EXPECT_NE(ini.find("Resource=" + UStringToUtf8(url)), std::string::npos) << ini;

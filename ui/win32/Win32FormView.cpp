@@ -1,5 +1,7 @@
 #include "ui/win32/Win32FormView.h"
 
+#include <algorithm>
+
 #include "platform/WinText.h"
 #include "ui/Control.h"
 
@@ -30,7 +32,7 @@ TWin32FormView::TWin32FormView(Forms::TForm& form) : form_(form) {
 }
 
 TWin32FormView::~TWin32FormView() {
-  if (disabledOwner_) EnableWindow(disabledOwner_, TRUE);
+  for (HWND w : disabled_) EnableWindow(w, TRUE);
   win32_view::RemoveHandler(window_);
   DestroyWindow(window_);
   children_.clear();
@@ -48,10 +50,22 @@ void TWin32FormView::Sync() {
 void TWin32FormView::Show() {
   HWND owner = LiveWindow(form_.OwnerHandle());
   SetWindowLongPtrW(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
-  if (owner && IsWindowEnabled(owner)) {
-    EnableWindow(owner, FALSE);
-    disabledOwner_ = owner;
-  }
+  // The owner and every other window of this thread wait for the form.
+  struct Collect {
+    HWND self;
+    std::vector<HWND>* list;
+  } collect{window_, &disabled_};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) {
+        auto* c = reinterpret_cast<Collect*>(p);
+        if (w != c->self && IsWindowVisible(w) && IsWindowEnabled(w)) c->list->push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&collect));
+  if (owner && IsWindowEnabled(owner) && std::find(disabled_.begin(), disabled_.end(), owner) == disabled_.end())
+    disabled_.push_back(owner);
+  for (HWND w : disabled_) EnableWindow(w, FALSE);
   Sync();
   RECT area{}, frame{};
   if (owner)
@@ -68,11 +82,10 @@ void TWin32FormView::Show() {
 }
 
 void TWin32FormView::Hide() {
-  // The owner comes back first, so that it is the one activated when this window goes.
-  if (disabledOwner_) {
-    EnableWindow(disabledOwner_, TRUE);
-    disabledOwner_ = nullptr;
-  }
+  // The other windows come back first, so that the owner is the one activated when this
+  // window goes.
+  for (HWND w : disabled_) EnableWindow(w, TRUE);
+  disabled_.clear();
   ShowWindow(window_, SW_HIDE);
 }
 

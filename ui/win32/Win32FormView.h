@@ -10,7 +10,8 @@
 // The window of a form while its modal loop runs. It takes the form's caption, client
 // size and icons (WM_SETICON), is owned by the window the form's owner handle names and
 // shows centred on it (else on the screen's work area), with the owner disabled until it
-// hides. The loop waits for and handles the thread's messages with the dialog keys: the
+// hides; the thread's other windows are disabled with it, so that a form shown over
+// another one is modal to both. The loop waits for and handles the thread's messages with the dialog keys: the
 // title-bar close asks TForm::Close, Esc clicks the visible cancel button (or asks
 // TForm::Close when there is none), Enter clicks the visible default button. The views
 // of its controls are added by whoever makes the view and live as long as it.
@@ -49,7 +50,8 @@ class TWin32FormView : public Forms::TFormView, public win32_view::TWindowHandle
 
   Forms::TForm& form_;
   HWND window_ = nullptr;
-  HWND disabledOwner_ = nullptr;
+  // The windows this form disabled for its modal show, the owner among them.
+  std::vector<HWND> disabled_;
   std::vector<std::unique_ptr<win32_view::TWindowHandler>> children_;
   win32_view::TControlLink link_;
 };

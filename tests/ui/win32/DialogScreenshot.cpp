@@ -32,10 +32,11 @@ void Chunk(std::string& png, const char* type, const std::string& data) {
   be32(std::uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
 }
 
-// Copies the window as it is on the screen and writes it as an RGB PNG.
+// Copies the window's client area as it is on the screen (the picture the Qt view's
+// screenshot takes too) and writes it as an RGB PNG.
 bool SavePicture(HWND window, const fs::path& file) {
   RECT r;
-  GetWindowRect(window, &r);
+  GetClientRect(window, &r);
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (w <= 0 || h <= 0) return false;
   HDC screen = GetDC(nullptr);
@@ -45,8 +46,9 @@ bool SavePicture(HWND window, const fs::path& file) {
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(dc, bitmap);
-  // What the screen shows: the window is on top of everything here.
-  BitBlt(dc, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  HDC client = GetDC(window);
+  BitBlt(dc, 0, 0, w, h, client, 0, 0, SRCCOPY);
+  ReleaseDC(window, client);
   GdiFlush();
   std::string raw;
   raw.reserve(std::size_t(h) * (std::size_t(w) * 3 + 1));

@@ -146,7 +146,11 @@ class Win32Views : public ::testing::Test {
 TEST_F(Win32Views, ModalWindowIsOwnedByTheHostAndDisablesItUntilItEnds) {
   TProbeForm form(core.get());
   bool checked = false;
+  // Another window of the thread, such as a form below this one, waits too.
+  HWND other = CreateWindowExW(0, L"STATIC", L"Other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100, nullptr, nullptr,
+                               nullptr, nullptr);
   Person([&] {
+    EXPECT_FALSE(IsWindowEnabled(other));
     HWND w = view->Window();
     EXPECT_TRUE(IsWindowVisible(w));
     EXPECT_EQ(GetWindow(w, GW_OWNER), owner);
@@ -172,6 +176,8 @@ TEST_F(Win32Views, ModalWindowIsOwnedByTheHostAndDisablesItUntilItEnds) {
   EXPECT_EQ(ShowModal(form), Forms::mrCancel);
   EXPECT_TRUE(checked);
   EXPECT_TRUE(IsWindowEnabled(owner)) << "the owner must come back when the form ends";
+  EXPECT_TRUE(IsWindowEnabled(other));
+  DestroyWindow(other);
   EXPECT_EQ(core->Windows.ModalFinishes, 1);
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/WinText.h"
 #include "ui/Control.h"
+#include "ui/win32/Win32Automation.h"
 
 namespace {
 
@@ -104,13 +105,23 @@ void TWin32FormView::ClickButton(bool cancel) {
   if (cancel) Forms::TForm::Dispatch([this] { form_.Close(); });
 }
 
-bool TWin32FormView::FormMessage(HWND, UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+bool TWin32FormView::FormMessage(HWND, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   result = 0;
   switch (message) {
     case WM_CLOSE:
       // The form's loop decides; the window goes when the form has closed.
       Forms::TForm::Dispatch([this] { form_.Close(); });
       return true;
+    case WM_COPYDATA: {
+      // An action from another module's automation: queued for this form's loop.
+      const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (!cds || cds->dwData != win32_view::kActionCopyData) return false;
+      std::optional<win32_view::TSentAction> sent = win32_view::DecodeAction(cds->lpData, cds->cbData);
+      if (!sent || !form_.Showing()) return true;
+      ui_runtime::PostAction(std::move(sent->action), sent->idleOnly);
+      result = 1;
+      return true;
+    }
     case WM_COMMAND:
       // The dialog keys arrive as the commands IDOK and IDCANCEL; the controls have
       // identifiers of their own.

@@ -13,7 +13,9 @@
 // hides; the thread's other windows are disabled with it, so that a form shown over
 // another one is modal to both. The loop waits for and handles the thread's messages with the dialog keys: the
 // title-bar close asks TForm::Close, Esc clicks the visible cancel button (or asks
-// TForm::Close when there is none), Enter clicks the visible default button. The views
+// TForm::Close when there is none), Enter clicks the visible default button. Actions
+// another module sends (win32_view::SendAction) are queued for the loop while the form
+// shows, so the host's automation drives it as it drives a headless form. The views
 // of its controls are added by whoever makes the view and live as long as it.
 class TWin32FormView : public Forms::TFormView, public win32_view::TWindowHandler {
  public:

@@ -17,6 +17,7 @@
 #include "ui/Application.h"
 #include "ui/UiRuntime.h"
 #include "ui/win32/Win32ButtonView.h"
+#include "ui/win32/Win32Automation.h"
 #include "ui/win32/Win32ButtonedEditView.h"
 #include "ui/win32/Win32CheckGroupView.h"
 #include "ui/win32/Win32FileChooser.h"
@@ -244,6 +245,45 @@ TEST_F(Win32Views, ErrorsEscapingWindowProceduresReachTheErrorBox) {
   ShowModal(form);
   EXPECT_EQ(thrown, 2);
   EXPECT_EQ(boxes, (std::vector<std::string>{"'x' is not a valid integer value.", "disk on fire."}));
+}
+
+// Another module's automation reaches the form through its window, and the loop plays the
+// actions in order as it plays its own.
+TEST_F(Win32Views, ActionsSentToTheWindowArePlayedByTheLoop) {
+  TProbeForm form(core.get());
+  using A = ui_runtime::Action;
+  Person([&] {
+    HWND w = view->Window();
+    EXPECT_TRUE(win32_view::SendAction(w, A::Make(A::Press, u"btnUpdate")));
+    EXPECT_TRUE(win32_view::SendAction(w, A::Make(A::Press, u"btnUpdate")));
+    EXPECT_FALSE(win32_view::SendAction(w, A::Make(A::Watch, u"btnUpdate"))) << "a watch cannot travel";
+    EXPECT_EQ(form.updates, 0) << "sent actions are queued, not run inside the send";
+    EXPECT_TRUE(win32_view::SendAction(w, A::Make(A::Close, u"")));
+  });
+  EXPECT_EQ(ShowModal(form), Forms::mrCancel);
+  EXPECT_EQ(form.updates, 2);
+
+  // Malformed bytes are refused whole.
+  A typed = A::Make(A::Type, u"edSource", u"http://x", 3, false);
+  std::vector<std::uint8_t> bytes = win32_view::EncodeAction(typed, false);
+  std::optional<win32_view::TSentAction> back = win32_view::DecodeAction(bytes.data(), bytes.size());
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->action.kind, A::Type);
+  EXPECT_EQ(back->action.control, u"edSource");
+  EXPECT_EQ(back->action.text, u"http://x");
+  EXPECT_EQ(back->action.index, 3);
+  EXPECT_FALSE(back->action.checked);
+  EXPECT_FALSE(back->idleOnly);
+  for (std::size_t cut : {std::size_t(0), std::size_t(15), bytes.size() - 1})
+    EXPECT_FALSE(win32_view::DecodeAction(bytes.data(), cut)) << "cut at " << cut;
+  std::vector<std::uint8_t> longer = bytes;
+  longer.push_back(0);
+  EXPECT_FALSE(win32_view::DecodeAction(longer.data(), longer.size())) << "trailing bytes";
+  std::vector<std::uint8_t> huge = bytes;
+  huge[16] = 0xFF, huge[17] = 0xFF, huge[18] = 0xFF, huge[19] = 0x7F;  // the name's count
+  EXPECT_FALSE(win32_view::DecodeAction(huge.data(), huge.size()));
+  bytes[0] = 99;  // no such kind
+  EXPECT_FALSE(win32_view::DecodeAction(bytes.data(), bytes.size()));
 }
 
 // The update dialog in its Win32 window: every control mirrors its object, and a

@@ -17,6 +17,17 @@ HWND LiveWindow(THandle handle) {
   return w && IsWindow(w) ? w : nullptr;
 }
 
+// The thread's visible, enabled windows other than self.
+struct TCollect {
+  HWND self;
+  std::vector<HWND>* list;
+};
+BOOL CALLBACK CollectEnabled(HWND w, LPARAM p) {
+  auto* c = reinterpret_cast<TCollect*>(p);
+  if (w != c->self && IsWindowVisible(w) && IsWindowEnabled(w)) c->list->push_back(w);
+  return TRUE;
+}
+
 }  // namespace
 
 TWin32FormView::TWin32FormView(Forms::TForm& form) : form_(form) {
@@ -52,18 +63,8 @@ void TWin32FormView::Show() {
   HWND owner = LiveWindow(form_.OwnerHandle());
   SetWindowLongPtrW(window_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
   // The owner and every other window of this thread wait for the form.
-  struct Collect {
-    HWND self;
-    std::vector<HWND>* list;
-  } collect{window_, &disabled_};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) {
-        auto* c = reinterpret_cast<Collect*>(p);
-        if (w != c->self && IsWindowVisible(w) && IsWindowEnabled(w)) c->list->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&collect));
+  TCollect collect{window_, &disabled_};
+  EnumThreadWindows(GetCurrentThreadId(), CollectEnabled, reinterpret_cast<LPARAM>(&collect));
   if (owner && IsWindowEnabled(owner) && std::find(disabled_.begin(), disabled_.end(), owner) == disabled_.end())
     disabled_.push_back(owner);
   for (HWND w : disabled_) EnableWindow(w, FALSE);

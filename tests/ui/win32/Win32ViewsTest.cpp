@@ -356,6 +356,20 @@ TEST_F(Win32Views, DialogControlsMirrorTheirObjectsBothWays) {
   EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 
+TEST_F(Win32Views, DialogOpeningOnTheLocalFileShowsTheBrowseButton) {
+  TfrmUpdZorvik d(core.get());
+  d.FIniPath = (dir / "settings.ini").u16string();
+  d.FSection = u"Zorvik";
+  d.FLocation = slLocal;
+  d.FLocalFile = u"C:\\nowhere\\DB.zip";
+  Person([&] {
+    EXPECT_TRUE(d.edSource.ButtonVisible());
+    EXPECT_TRUE(IsWindowVisible(dialogView->Source->BrowseButton()));
+    d.Close();
+  });
+  ShowModal(d);
+}
+
 // Controls made on a plain parent window, outside any modal loop.
 class Win32Controls : public Win32Views {
  protected:

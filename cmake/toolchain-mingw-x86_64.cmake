@@ -1,13 +1,3 @@
-# Cross-compiling for Windows (x86_64) with Debian's MinGW-w64 GCC, posix thread model
-# (the win32 flavour has no std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows: the test build, which Wine runs here.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(ZORVIK_MINGW_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${ZORVIK_MINGW_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ZORVIK_MINGW_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${ZORVIK_MINGW_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${ZORVIK_MINGW_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)

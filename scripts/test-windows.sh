@@ -12,6 +12,12 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEPREFIX=${WINEPREFIX:-$PWD/build-win64/wineprefix}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 mkdir -p "$WINEPREFIX"
+# Windows are made and drawn without a display: Wine's null graphics driver. The prefix's
+# first start runs a desktop process with the default driver; waiting for the server to
+# end lets the tests start afresh with the null one.
+WINESERVER=${WINESERVER:-/usr/lib/wine/wineserver64}
+"$WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || true
+"$WINESERVER" -w || true
 
 bash scripts/check-windows-dll.sh build-win32/bin/UpdZorvik.ext build-win64/bin/UpdZorvik.ext
 

@@ -1,113 +1,21 @@
 // The built module UpdZorvik.ext on Windows: loaded through LoadLibraryW and
-// GetProcAddress by a host made of the reference host's kernel, window, menu and icon
-// services, with every BSTR allocated and freed by the system's oleaut32 on both sides.
+// GetProcAddress by the reference host, with every BSTR allocated and freed by the
+// system's oleaut32 on both sides.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
+#include <functional>
 
-#include "host/HostIcons.h"
-#include "host/HostKernel.h"
 #include "host/HostMenuItem.h"
-#include "host/HostPart.h"
-#include "host/HostWindows.h"
-#include "host/MenuManager.h"
+#include "host/HostTestUtil.h"
 #include "host/ModuleLoader.h"
 #include "platform/OleAuto.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
 const UString kModule = U(ZORVIK_BIN_DIR "/UpdZorvik.ext");
 constexpr char16_t kCaption[] = u"Update Callbook with Zorvik data";
 
-// The callbook service is only asked for here, never called: every method refuses.
-class TRefusingServer final : public THostPart<IHostServer> {
- public:
-  using THostPart::THostPart;
-  Z_HOST_RESERVED(1)
-  Z_HOST_RESERVED(2)
-  Z_HOST_RESERVED(3)
-  HRESULT ZSTDCALL CreateQuery(std::int32_t*) override { return E_NOTIMPL; }
-  HRESULT ZSTDCALL OpenQuery(std::int32_t, BSTR) override { return E_NOTIMPL; }
-  HRESULT ZSTDCALL GetRecordCount(std::int32_t, std::int32_t*) override { return E_NOTIMPL; }
-  HRESULT ZSTDCALL First(std::int32_t) override { return E_NOTIMPL; }
-  Z_HOST_RESERVED(8)
-  HRESULT ZSTDCALL Next(std::int32_t) override { return E_NOTIMPL; }
-  Z_HOST_RESERVED(10)
-  Z_HOST_RESERVED(11)
-  HRESULT ZSTDCALL IsEof(std::int32_t, Bool32*) override { return E_NOTIMPL; }
-  Z_HOST_RESERVED(13)
-  HRESULT ZSTDCALL GetFieldValue(std::int32_t, BSTR, BSTR*, std::int32_t*) override { return E_NOTIMPL; }
-  Z_HOST_RESERVED(15)
-  Z_HOST_RESERVED(16)
-  Z_HOST_RESERVED(17)
-  Z_HOST_RESERVED(18)
-  Z_HOST_RESERVED(19)
-  HRESULT ZSTDCALL CloseQuery(std::int32_t) override { return E_NOTIMPL; }
-  HRESULT ZSTDCALL FreeQuery(std::int32_t) override { return E_NOTIMPL; }
-  HRESULT ZSTDCALL ExecSQL(BSTR, std::int32_t*) override { return E_NOTIMPL; }
-};
-
-fs::path FreshFolder() {
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  fs::path p = fs::temp_directory_path() / ("zorvik-module-" + std::to_string(stamp));
-  fs::create_directories(p);
-  return p;
-}
-
-// A host core whose services are the reference host's own parts.
-class TTestCore final : public THostPart<ICore> {
- public:
-  explicit TTestCore(const fs::path& dir)
-      : THostPart(Faults, *this), Kernel(Faults, *this, dir.u16string()), Server(Faults, *this),
-        Windows(Faults, *this), Menus(Faults, *this), Icons(Faults, *this) {
-    Kernel.EchoLog = false;
-    Kernel.MessageHook = nullptr;
-  }
-
-  HRESULT ZSTDCALL QueryInterface(REFIID iid, void** obj) override {
-    if (!obj) return E_POINTER;
-    *obj = nullptr;
-    IUnknown* p = nullptr;
-    if (iid == IID_IInterface || iid == ICore::IID) p = static_cast<ICore*>(this);
-    else if (iid == IHostKernel::IID && !Faults.IsWithheld("IHostKernel")) p = &Kernel;
-    else if (iid == IHostServer::IID && !Faults.IsWithheld("IHostServer")) p = &Server;
-    else if (iid == IApplicationWindows::IID && !Faults.IsWithheld("IApplicationWindows")) p = &Windows;
-    else if (iid == IMenuManager::IID && !Faults.IsWithheld("IMenuManager")) p = &Menus;
-    else if (iid == IHostIcons::IID && !Faults.IsWithheld("IHostIcons")) p = &Icons;
-    if (!p) return E_NOINTERFACE;
-    p->AddRef();
-    *obj = p;
-    return S_OK;
-  }
-  HRESULT ZSTDCALL GetVersion(std::int32_t* version) override {
-    return Call("GetVersion", [&] { Out(version) = Faults.Version; });
-  }
-  std::int32_t OutstandingRefs() const {
-    return Refs() + Kernel.Refs() + Server.Refs() + Windows.Refs() + Menus.Refs() + Icons.Refs();
-  }
-
-  THostFaults Faults;
-  THostKernel Kernel;
-  TRefusingServer Server;
-  THostWindows Windows;
-  TMenuManager Menus;
-  THostIcons Icons;
-};
-
-class ModuleLoad : public ::testing::Test {
- protected:
-  void TearDown() override {
-    module.reset();
-    host.reset();
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-
-  fs::path dir = FreshFolder();
-  std::unique_ptr<TTestCore> host = std::make_unique<TTestCore>(dir);
+struct ModuleLoad : THostFixture {
   int liveItemsBefore = THostMenuItem::LiveCount();
   std::unique_ptr<TModuleLoader> module = std::make_unique<TModuleLoader>(kModule, &host->Menus);
 };
@@ -158,7 +66,7 @@ TEST_F(ModuleLoad, RefusedHostsGetUnexpectedAndNothingIsLeft) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto core = std::make_unique<TTestCore>(dir);
+    std::unique_ptr<THostCore> core = MakeHost();
     c.set(core->Faults);
     TModuleLoader loader(kModule, &core->Menus);
     EXPECT_EQ(loader.Start(core.get()), E_UNEXPECTED);

@@ -61,8 +61,12 @@ DISPID DispIdOf(IDispatch* object, UStringView name) {
   LPOLESTR names[] = {const_cast<LPOLESTR>(WideText(text))};
   DISPID id = DISPID_UNKNOWN;
   const HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-  if (Failed(hr))
+  // Only an unknown name means the member is missing; other codes say that the object's
+  // type information could not be read (an unregistered type library, for one).
+  if (hr == DISP_E_UNKNOWNNAME)
     throw EDatabaseError(Format(u"%s: the object has no such member (%s)", {name, CodeText(hr)}));
+  if (Failed(hr))
+    throw EDatabaseError(Format(u"%s: the member cannot be looked up (%s)", {name, CodeText(hr)}));
   return id;
 }
 

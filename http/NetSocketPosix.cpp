@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "http/NetSocket.h"
+#include "http/NetSocketAddress.h"
 
 namespace {
 
@@ -39,28 +40,6 @@ int WaitOn(TSocketId id, TSocketWait what, std::int32_t timeoutMs) {
     if (r == 0) return WSAETIMEDOUT;
     if (errno != EINTR) return SocketErrorFromErrno(errno);
   }
-}
-
-struct TAddrInfoFree {
-  void operator()(addrinfo* a) const { ::freeaddrinfo(a); }
-};
-
-bool BindLocal(int fd, int family, const std::string& bindIP) {
-  if (bindIP.empty() || bindIP == "0.0.0.0" || bindIP == "::") return true;
-  sockaddr_storage ss{};
-  socklen_t len = 0;
-  if (family == AF_INET) {
-    auto* a = reinterpret_cast<sockaddr_in*>(&ss);
-    a->sin_family = AF_INET;
-    if (::inet_pton(AF_INET, bindIP.c_str(), &a->sin_addr) != 1) return false;
-    len = sizeof(sockaddr_in);
-  } else {
-    auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
-    a->sin6_family = AF_INET6;
-    if (::inet_pton(AF_INET6, bindIP.c_str(), &a->sin6_addr) != 1) return false;
-    len = sizeof(sockaddr_in6);
-  }
-  return ::bind(fd, reinterpret_cast<sockaddr*>(&ss), len) == 0;
 }
 
 }  // namespace
@@ -106,12 +85,7 @@ bool TTcpSocket::Connect(const std::string& host, const std::string& port, const
       continue;
     }
     TSocketOwner s(static_cast<TSocketId>(fd));
-    int v = SizeRecvBuffer;
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &v, sizeof v);
-    v = SizeSendBuffer;
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &v, sizeof v);
-    v = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &v, sizeof v);
+    SetConnectionOptions(fd, SizeRecvBuffer, SizeSendBuffer);
     if (!BindLocal(fd, a->ai_family, bindIP)) {
       err = WSAEADDRNOTAVAIL;
       continue;

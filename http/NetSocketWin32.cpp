@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "http/NetSocket.h"
+#include "http/NetSocketAddress.h"
 #include "http/NetSocketWin32.h"
 
 static_assert(INVALID_SOCKET == kNoSocket, "TSocketId holds a SOCKET");
@@ -62,28 +63,6 @@ int WaitOn(TSocketId id, TSocketWait what, std::int32_t timeoutMs) {
   return ::WSAGetLastError();
 }
 
-struct TAddrInfoFree {
-  void operator()(addrinfo* a) const { ::freeaddrinfo(a); }
-};
-
-bool BindLocal(SOCKET s, int family, const std::string& bindIP) {
-  if (bindIP.empty() || bindIP == "0.0.0.0" || bindIP == "::") return true;
-  sockaddr_storage ss{};
-  int len = 0;
-  if (family == AF_INET) {
-    auto* a = reinterpret_cast<sockaddr_in*>(&ss);
-    a->sin_family = AF_INET;
-    if (::inet_pton(AF_INET, bindIP.c_str(), &a->sin_addr) != 1) return false;
-    len = sizeof(sockaddr_in);
-  } else {
-    auto* a = reinterpret_cast<sockaddr_in6*>(&ss);
-    a->sin6_family = AF_INET6;
-    if (::inet_pton(AF_INET6, bindIP.c_str(), &a->sin6_addr) != 1) return false;
-    len = sizeof(sockaddr_in6);
-  }
-  return ::bind(s, reinterpret_cast<sockaddr*>(&ss), len) == 0;
-}
-
 int Clamp(std::size_t n) { return static_cast<int>(n < INT_MAX ? n : INT_MAX); }
 
 }  // namespace
@@ -124,12 +103,7 @@ bool TTcpSocket::Connect(const std::string& host, const std::string& port, const
     TSocketOwner s(static_cast<TSocketId>(h));
     // Programs the host starts must not inherit the connection.
     ::SetHandleInformation(reinterpret_cast<HANDLE>(h), HANDLE_FLAG_INHERIT, 0);
-    int v = SizeRecvBuffer;
-    ::setsockopt(h, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&v), sizeof v);
-    v = SizeSendBuffer;
-    ::setsockopt(h, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&v), sizeof v);
-    v = 1;
-    ::setsockopt(h, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&v), sizeof v);
+    SetConnectionOptions(h, SizeRecvBuffer, SizeSendBuffer);
     if (!BindLocal(h, a->ai_family, bindIP)) {
       err = WSAEADDRNOTAVAIL;
       continue;

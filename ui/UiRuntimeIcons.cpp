@@ -1,5 +1,6 @@
 // The toolkit's own icon table, for window systems that keep no icons of their own.
 #include "ui/UiRuntime.h"
+#include "ui/UiRuntimeIconImage.h"
 
 #include <map>
 
@@ -18,10 +19,7 @@ std::uint32_t g_nextIcon = 0x10000;
 std::uint32_t CreateIconHandle(UStringView description) { return CreateIconHandle(description, IconImage{}); }
 
 std::uint32_t CreateIconHandle(UStringView description, IconImage image) {
-  bool empty = image.Width == 0 && image.Height == 0 && image.Pixels.empty();
-  if (!empty && (image.Width < 1 || image.Width > 256 || image.Height < 1 || image.Height > 256 ||
-                 image.Pixels.size() != std::size_t(image.Width) * std::size_t(image.Height)))
-    throw EInvalidOperation(u"An icon's picture must be 1 to 256 pixels each way, with one value per pixel.");
+  CheckIconImage(image);
   std::uint32_t h = g_nextIcon++;
   g_icons.emplace(h, Icon{UString(description), std::move(image)});
   return h;

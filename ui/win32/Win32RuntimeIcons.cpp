@@ -7,6 +7,7 @@
 #include "platform/SysUtils.h"
 #include "platform/WinText.h"
 #include "ui/UiRuntime.h"
+#include "ui/UiRuntimeIconImage.h"
 
 namespace ui_runtime {
 namespace {
@@ -63,10 +64,7 @@ HICON MakeIcon(const IconImage& image) {
 std::uint32_t CreateIconHandle(UStringView description) { return CreateIconHandle(description, IconImage{}); }
 
 std::uint32_t CreateIconHandle(UStringView description, IconImage image) {
-  bool empty = image.Width == 0 && image.Height == 0 && image.Pixels.empty();
-  if (!empty && (image.Width < 1 || image.Width > 256 || image.Height < 1 || image.Height > 256 ||
-                 image.Pixels.size() != std::size_t(image.Width) * std::size_t(image.Height)))
-    throw EInvalidOperation(u"An icon's picture must be 1 to 256 pixels each way, with one value per pixel.");
+  CheckIconImage(image);
   std::uint32_t h = NumberOf(MakeIcon(image));
   g_descriptions[h] = UString(description);
   return h;

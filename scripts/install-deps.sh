@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake pkg-config make
+  clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev
   libssl3 libssl-dev openssl

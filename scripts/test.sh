@@ -11,5 +11,7 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD" --output-on-failure -j"$(nproc)"
+# Every parser under libFuzzer for a short, fixed time; any finding fails.
+bash scripts/fuzz.sh
 # The same sources built for Windows, their tests run under Wine.
 bash scripts/test-windows.sh

@@ -33,6 +33,8 @@ UString Fold(UStringView s) {
 bool HasLineBreak(UStringView s) { return s.find_first_of(u"\r\n") != UStringView::npos; }
 
 bool FitsAnsi(UStringView s) { return AnsiToUString(UStringToAnsi(s)) == s; }
+// UTF-8 holds every character, but not a lone half of a surrogate pair.
+bool FitsUtf8(UStringView s) { return Utf8ToUString(UStringToUtf8(s)) == s; }
 
 }  // namespace
 
@@ -181,11 +183,13 @@ void TIniText::Set(UStringView section, UStringView key, UStringView value, UStr
   auto keyIt = keys_.find({foldedSec, Fold(name)});
   auto secIt = sections_.find(foldedSec);
 
-  // Only the text that is actually written has to fit the file's encoding.
-  bool fits = FitsAnsi(value) && (keyIt != keys_.end() || FitsAnsi(name)) &&
-              (secIt != sections_.end() || FitsAnsi(sec));
+  // Only the text that is actually written has to fit the file's encoding; text that
+  // does not would read back as other text.
+  auto fitsAll = [&](bool (*fitsText)(UStringView)) {
+    return fitsText(value) && (keyIt != keys_.end() || fitsText(name)) && (secIt != sections_.end() || fitsText(sec));
+  };
   TIniEncoding encoding = encoding_;
-  if (encoding_ == TIniEncoding::ieAnsi && !fits) {
+  if (encoding_ == TIniEncoding::ieAnsi && !fitsAll(FitsAnsi)) {
     if (!AllAscii())
       throw EConvertError(
           Format(u"Cannot write the key \"%s\" of section \"%s\" to the settings file "
@@ -193,6 +197,11 @@ void TIniText::Set(UStringView section, UStringView key, UStringView value, UStr
                  {name, sec, UString(fileName)}));
     encoding = TIniEncoding::ieUtf8;  // ASCII bytes read the same as UTF-8
   }
+  if (encoding == TIniEncoding::ieUtf8 && !fitsAll(FitsUtf8))
+    throw EConvertError(
+        Format(u"Cannot write the key \"%s\" of section \"%s\" to the settings file "
+               u"\"%s\": the text holds an unpaired surrogate, which UTF-8 cannot represent",
+               {name, sec, UString(fileName)}));
 
   // Build the changed lines on a copy so that an error leaves this text as it was.
   TIniText next = *this;

@@ -36,7 +36,8 @@ class TIniText {
   // key of its section, or adds the section at the end. Raises EArgumentException for a
   // name or value that would not read back as one key, and EConvertError naming fileName
   // when an ANSI file cannot hold the text and cannot become UTF-8 without changing its
-  // existing bytes. On error the text is unchanged.
+  // existing bytes, or when text for UTF-8 holds an unpaired surrogate. On error the text
+  // is unchanged.
   void Set(UStringView section, UStringView key, UStringView value, UStringView fileName);
   // The whole file.
   std::string Bytes() const;

@@ -7,6 +7,7 @@
 
 #include "PluginAPI/PluginAPI.h"
 #include "PluginAPI/Plugins/PluginForm.h"
+#include "Plugins/UpdZorvik/uUpdZorvikSignature.h"
 #include "jet/JetConnection.h"
 #include "platform/Classes.h"
 #include "ui/ButtonedEdit.h"
@@ -119,7 +120,3 @@ class TfrmUpdZorvik : public TForm {
   void WalkCallbook(TJetQuery& query, std::int32_t& total, std::int32_t& updated);
 };
 
-// Whether a file's bytes look like a ZIP archive once decoded as text by their
-// byte-order mark. Without a mark the first four bytes decide, with a UTF-16 mark the
-// first ten; after a UTF-8 mark every byte must be valid UTF-8.
-bool PassesZipSignatureTest(const std::uint8_t* bytes, std::size_t size);

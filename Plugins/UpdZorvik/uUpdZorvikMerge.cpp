@@ -1,7 +1,7 @@
 #include "Plugins/UpdZorvik/uUpdZorvik.h"
+#include "Plugins/UpdZorvik/uUpdZorvikStatement.h"
 #include "jet/JetQuery.h"
 #include "platform/InterfacedObject.h"
-#include "support/uCommFunc.h"
 
 namespace {
 
@@ -38,14 +38,6 @@ constexpr LengthRule kLengthRules[] = {
     {1, u"Name", u"OMNAME"}, {2, u"QTH", u"OMQTH"}, {3, u"Grid", u"GRIDSQUARE"}, {4, u"State", u"STATE"}};
 constexpr int kQslViaBox = 5;
 
-// Appends column=literal to the assignment list, with a comma before when it holds text.
-void Append(UString& list, UStringView column, UStringView value) {
-  if (!list.empty()) list.push_back(u',');
-  list += column;
-  list.push_back(u'=');
-  list += QuoteSQLLiteral(value);
-}
-
 }  // namespace
 
 UString TfrmUpdZorvik::BuildUpdateSQL(std::int32_t handle, UStringView callsign, TJetQuery& query) {
@@ -65,25 +57,18 @@ UString TfrmUpdZorvik::BuildUpdateSQL(std::int32_t handle, UStringView callsign,
     if (packageLength == 0) continue;
     if (found == 0 || TrimmedLength(hostValue.View()) <
                           packageLength)
-      Append(list, rule.hostColumn, package);
+      AppendAssignment(list, rule.hostColumn, package);
   }
   if (cgUseFields.Checked(kQslViaBox)) {
     TJetField& field = query.FieldByName(u"Manager");
     if (!field.IsNull() && TrimmedLength(field.AsView()) > 0) {
       if (ContainsBureau(field.AsView())) {
-        if (!list.empty()) list.push_back(u',');
-        list += u"Use_BUREAU=TRUE";
+        AppendTrueAssignment(list, u"Use_BUREAU");
       } else {
-        Append(list, u"QSLMANAGER", field.AsView());
+        AppendAssignment(list, u"QSLMANAGER", field.AsView());
       }
     }
   }
   if (list.empty()) return {};
-  UString sql;
-  sql.reserve(list.size() + callsign.size() + 40);
-  sql += u"UPDATE CALLBOOK SET ";
-  sql += list;
-  sql += u" WHERE OMCALL=";
-  sql += QuoteSQLLiteral(callsign);
-  return sql;
+  return UpdateStatement(list, callsign);
 }

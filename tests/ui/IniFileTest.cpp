@@ -131,6 +131,26 @@ TEST_F(IniFileTest, TextAnsiCannotHoldIsNeverTurnedIntoQuestionMarks) {
   EXPECT_EQ(Get("latin.ini"), "[Log]\r\nPath=caf\xE9\r\n[Zorvik]\r\nResource=new\r\n");
 }
 
+// Found by fuzzing: a name with half a surrogate pair was written to a UTF-8 file as
+// U+FFFD, so the key could never be read back under its name.
+TEST_F(IniFileTest, UnpairedSurrogatesAreRefusedByUtf8FilesAndKeptByUtf16Ones) {
+  const std::u16string lone = u"Q\xD867x";
+  for (const char* name : {"utf8.ini", "ascii.ini"}) {
+    const std::string bytes = std::string(name) == "utf8.ini" ? "\xEF\xBB\xBF[Zorvik]\nName=1\n" : "[Zorvik]\nName=1\n";
+    Put(name, bytes);
+    TIniFile ini(Path(name));
+    EXPECT_THAT(MessageOf<EConvertError>([&] { ini.WriteString(u"Zorvik", lone, u"1"); }),
+                HasSubstr(UStringToUtf8(Path(name))));
+    EXPECT_THROW(ini.WriteString(lone, u"Name", u"1"), EConvertError);
+    EXPECT_THROW(ini.WriteString(u"Zorvik", u"Name", lone), EConvertError);
+    EXPECT_EQ(Get(name), bytes);
+  }
+  Put("wide.ini", Encoded(u"[Zorvik]\r\nName=0\r\n", TIniEncoding::ieUtf16LE));
+  TIniFile wide(Path("wide.ini"));
+  wide.WriteString(u"Zorvik", lone, lone);
+  EXPECT_EQ(TIniFile(Path("wide.ini")).ReadString(u"Zorvik", lone, u""), lone);
+}
+
 TEST_F(IniFileTest, ValuesThatWouldBreakIntoOtherLinesAreRefused) {
   Put("i.ini", "[Zorvik]\nName=1\n");
   TIniFile ini(Path("i.ini"));

@@ -8,6 +8,7 @@
 #include "host/HostFaults.h"
 #include "host/HostIcons.h"
 #include "host/HostKernel.h"
+#include "host/HostMainWindow.h"
 #include "host/HostPart.h"
 #include "host/HostServer.h"
 #include "host/HostWindows.h"
@@ -44,6 +45,8 @@ class THostCore final : public THostPart<ICore> {
   THostWindows Windows;
   TMenuManager Menus;
   THostIcons Icons;
+  // Made with the core, before any module starts.
+  THostMainWindow MainWindow{Windows};
 
   // References the plug-in still holds on the core and on any service.
   std::int32_t OutstandingRefs() const;

@@ -54,6 +54,8 @@ class THostFaults {
   const THostFault* Hit(std::string_view method);
   // How often method was called.
   int Calls(std::string_view method) const;
+  // Every method called so far, with how often.
+  const std::map<std::string, int, std::less<>>& AllCalls() const { return calls_; }
 
   // Reads "METHOD:N:CODE[:DESCRIPTION]"; CODE is decimal or hexadecimal with 0x. Raises
   // EConvertError naming what is wrong.

@@ -69,6 +69,8 @@ HRESULT THostKernel::SetValue(BSTR name, BSTR value) {
   });
 }
 
+void THostKernel::ClearValue(UStringView name) { FValues.erase(Key(name)); }
+
 HRESULT THostKernel::GetValue(BSTR name, BSTR* value) {
   return Call("GetValue", [&] {
     BSTR& out = Out(value);

@@ -33,6 +33,8 @@ class THostKernel final : public THostPart<IHostKernel> {
   void Log(UStringView text);
   // The stored or fixed value of a name; empty when there is none.
   UString Value(UStringView name) const;
+  // Forgets a stored value: the host's own bookkeeping, which no planned failure touches.
+  void ClearValue(UStringView name);
 
   const UString& LogPath() const { return FLogPath; }
   const UString& IniPath() const { return FIniPath; }

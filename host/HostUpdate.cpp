@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "host/CallbookFile.h"
+#include "host/HostAutomation.h"
 #include "platform/Kernel.h"
 #include "ui/UiRuntime.h"
 
@@ -96,44 +97,43 @@ bool RunUpdateJob(THostCore& core, const TUpdateRequest& request, std::ostream& 
 
   // What the person does, in order, once the dialog waits for input.
   bool refused = false;
-  auto onRefused = [&](const Action& a) {
-    refused = true;
-    err << "zorvik-host: the dialog did not take the action on " << Utf8(a.control) << "\n";
-  };
-  auto act = [&](Action a) { ui_runtime::PostAction(std::move(a), true, onRefused); };
+  std::vector<UString> errors;
+  THostAutomation person(
+      core,
+      [&](const Action& a) {
+        refused = true;
+        err << "zorvik-host: the dialog did not take the action on " << Utf8(a.control) << "\n";
+      },
+      [&](UStringView text, UStringView caption) {
+        errors.emplace_back(text);
+        err << "[" << Utf8(caption) << "] " << Utf8(text) << "\n";
+      });
   TLogEcho echo(out);
   Action watch = Action::Make(Action::Watch, u"mProgress");
   watch.onText = [&](UStringView t) { echo.Seen(t); };
-  act(watch);
+  person.Act(std::move(watch));
   if (request.Internet) {
-    act(Action::Make(Action::Select, u"rgLocation", {}, 0));
-    act(Action::Make(Action::SetText, u"edSource", *request.Internet));
+    person.Act(Action::Make(Action::Select, u"rgLocation", {}, 0));
+    person.Act(Action::Make(Action::SetText, u"edSource", *request.Internet));
   } else {
-    act(Action::Make(Action::Select, u"rgLocation", {}, 1));
-    ui_runtime::QueueChooserAnswer(local);
-    act(Action::Make(Action::Press, u"edSource"));
+    person.Act(Action::Make(Action::Select, u"rgLocation", {}, 1));
+    person.AnswerChooser(local);
+    person.Act(Action::Make(Action::Press, u"edSource"));
   }
   for (int i = 0; i < 5; ++i) {
     bool on = false;
     for (const auto& f : fields) on = on || f == kFieldNames[i];
-    act(Action::Make(Action::Check, u"cgUseFields", {}, i + 1, on));
+    person.Act(Action::Make(Action::Check, u"cgUseFields", {}, i + 1, on));
   }
-  act(Action::Make(Action::Press, u"dbtUpdateOk"));
-  act(Action::Make(Action::Close, {}));
+  person.Act(Action::Make(Action::Press, u"dbtUpdateOk"));
+  person.Act(Action::Make(Action::Close, {}));
 
-  std::vector<UString> errors;
-  ui_runtime::SetMessageBoxSink([&](UStringView text, UStringView caption) {
-    errors.emplace_back(text);
-    err << "[" << Utf8(caption) << "] " << Utf8(text) << "\n";
-  });
-  core.Kernel.SetValue(BStr(u"REFRESH").Get(), BStr(u"").Get());
+  core.Kernel.ClearValue(u"REFRESH");
   const std::int64_t statements = core.Server.StatementsRun(), changed = core.Server.RowsChanged();
   const int walked = core.Faults.Calls("Next");
   auto start = std::chrono::steady_clock::now();
   TCallError click = items.front()->Click();
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  ui_runtime::SetMessageBoxSink(nullptr);
-  ui_runtime::ClearPending();
   echo.Finish();
 
   if (Failed(click.Code))

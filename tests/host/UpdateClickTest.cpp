@@ -1,6 +1,6 @@
-// The whole click on Windows: the host's update job drives the plug-in's dialog with the
-// sample package from a local file and from a loopback web server reached through
-// Windows Sockets. Where the Jet provider is missing (Wine, 64-bit Windows) the run ends
+// The whole click on Windows: the built module is loaded as the logging application loads
+// it, and the host's update job drives its real dialog windows with the sample package
+// from a local file and from a loopback web server reached through Windows Sockets. Where the Jet provider is missing (Wine, 64-bit Windows) the run ends
 // on the error that names it; either way no temporary file is left, and the dialog's
 // settings go to the host's settings file and come back from it.
 #include <gtest/gtest.h>
@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <sstream>
 
-#include "Plugins/UpdZorvik/UpdZorvik.h"
+#include "host/HostAutomation.h"
 #include "host/HostTestUtil.h"
 #include "host/HostUpdate.h"
+#include "host/ModuleLoader.h"
 #include "tests/http/TestServer.h"
-#include "ui/UiRuntime.h"
 
 namespace {
 
@@ -21,25 +21,18 @@ namespace fs = std::filesystem;
 constexpr char kProvider[] = "Microsoft.Jet.OLEDB.4.0";
 
 struct UpdateClick : THostFixture {
-  ComPtr<IPlugin> plugin;
+  std::unique_ptr<TModuleLoader> module;
   std::string out, err;
 
   void SetUp() override {
     host->Kernel.MessageHook = [this](const UString& text, const UString& caption) {
       err += "[" + UStringToUtf8(caption) + "] " + UStringToUtf8(text) + "\n";
     };
-    IPlugin* p = nullptr;
-    ASSERT_EQ(CreatePlugin(host.get(), &p), S_OK);
-    plugin = ComPtr<IPlugin>::Attach(p);
+    module = std::make_unique<TModuleLoader>(U(ZORVIK_BIN_DIR "/UpdZorvik.ext"), &host->Menus);
+    ASSERT_EQ(module->Start(host.get()), S_OK);
   }
   void TearDown() override {
-    if (plugin) {
-      auto destroy = plugin.As<IDestroyNotify>();
-      ASSERT_TRUE(destroy);
-      EXPECT_EQ(destroy->NotifyDestroy(), S_OK);
-      plugin = nullptr;
-    }
-    ui_runtime::ClearPending();
+    if (module) EXPECT_EQ(module->Unload(), S_OK);
   }
 
   bool Run(const TUpdateRequest& request) {
@@ -112,11 +105,14 @@ TEST_F(UpdateClick, InternetSourceDownloadsOverLoopbackAndLeavesNoTemporaryFile)
   // ... and the dialog opened again shows them.
   using Action = ui_runtime::Action;
   UString shown;
-  Action watch = Action::Make(Action::Watch, u"edSource");
-  watch.onText = [&](UStringView t) { shown = UString(t); };
-  ui_runtime::PostAction(std::move(watch));
-  ui_runtime::PostAction(Action::Make(Action::Close, {}));
-  ASSERT_EQ(host->Menus.Items().at(0)->Click().Code, S_OK);
+  {
+    THostAutomation person(*host, nullptr, nullptr);
+    Action watch = Action::Make(Action::Watch, u"edSource");
+    watch.onText = [&](UStringView t) { shown = UString(t); };
+    person.Act(std::move(watch));
+    person.Act(Action::Make(Action::Close, {}));
+    ASSERT_EQ(host->Menus.Items().at(0)->Click().Code, S_OK);
+  }
   EXPECT_EQ(shown, url);
 }
 

@@ -119,7 +119,7 @@ bool TWin32FormView::FormMessage(HWND, UINT message, WPARAM wParam, LPARAM lPara
       if (!cds || cds->dwData != win32_view::kActionCopyData) return false;
       std::optional<win32_view::TSentAction> sent = win32_view::DecodeAction(cds->lpData, cds->cbData);
       if (!sent || !form_.Showing()) return true;
-      ui_runtime::PostAction(std::move(sent->action), sent->idleOnly);
+      win32_view::QueueSentAction(std::move(*sent));
       result = 1;
       return true;
     }

@@ -1,6 +1,7 @@
 #include "ui/win32/Win32Toolkit.h"
 
 #include <new>
+#include <string_view>
 
 #include "platform/SysUtils.h"
 #include "platform/WinText.h"
@@ -54,7 +55,8 @@ void ReleaseUnusedClasses() {
 
 namespace {
 
-bool IsFormWindow(HWND window) {
+// A form window of this module's own class.
+bool IsOwnFormWindow(HWND window) {
   ATOM atom = ClassState(TViewClass::Form).atom;
   return atom && static_cast<ATOM>(GetClassLongPtrW(window, GCW_ATOM)) == atom;
 }
@@ -228,6 +230,11 @@ HWND CreateViewWindow(TViewClass kind, DWORD exStyle, DWORD style, const RECT& b
   return window;
 }
 
+bool IsFormWindow(HWND window) {
+  wchar_t name[32] = {};
+  return GetClassNameW(window, name, 32) > 0 && std::wstring_view(name) == kFormClass;
+}
+
 HWND CreateControl(const wchar_t* className, const UString& text, DWORD style, const RECT& bounds, HWND parent,
                    DWORD exStyle, bool bold) {
   // Identifiers start above the dialog commands (IDOK, IDCANCEL, ...).
@@ -286,7 +293,7 @@ bool PumpMessages() {
       return false;
     }
     HWND root = m.hwnd ? GetAncestor(m.hwnd, GA_ROOT) : nullptr;
-    if (root && IsFormWindow(root) && IsDialogMessageW(root, &m)) continue;
+    if (root && IsOwnFormWindow(root) && IsDialogMessageW(root, &m)) continue;
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }

@@ -51,6 +51,8 @@ HINSTANCE ModuleInstance();
 // window exists and unregistered with the last, so that the module can be unloaded.
 enum class TViewClass { Form, Canvas };
 HWND CreateViewWindow(TViewClass kind, DWORD exStyle, DWORD style, const RECT& bounds, HWND parent);
+// True for the window of a toolkit form, made by this module or any other.
+bool IsFormWindow(HWND window);
 // Unregisters the classes that have no window left.
 void ReleaseUnusedClasses();
 // A child control of a system class (BUTTON, EDIT, STATIC) in the dialog font, with a

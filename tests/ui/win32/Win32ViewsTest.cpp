@@ -252,22 +252,45 @@ TEST_F(Win32Views, ErrorsEscapingWindowProceduresReachTheErrorBox) {
 TEST_F(Win32Views, ActionsSentToTheWindowArePlayedByTheLoop) {
   TProbeForm form(core.get());
   using A = ui_runtime::Action;
+  // The sender's window hears the reports: a watched caption, a refused action.
+  static std::vector<std::string> reports;
+  reports.clear();
+  HWND reply = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(reply);
+  SetWindowLongPtrW(reply, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND w, UINT m, WPARAM wp, LPARAM lp) -> LRESULT {
+    if (m != WM_COPYDATA) return DefWindowProcW(w, m, wp, lp);
+    const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lp);
+    auto report = win32_view::DecodeReport(cds->lpData, cds->cbData);
+    if (!report) return 0;
+    reports.push_back((cds->dwData == win32_view::kWatchedCopyData ? "watched " : "refused ") +
+                      UStringToUtf8(report->control) + "=" + UStringToUtf8(report->text));
+    return 1;
+  }));
   Person([&] {
     HWND w = view->Window();
+    EXPECT_FALSE(win32_view::SendAction(w, A::Make(A::Watch, u"btnUpdate"))) << "a watch needs a reply window";
+    EXPECT_TRUE(win32_view::SendAction(w, A::Make(A::Watch, u"btnUpdate"), true, reply));
     EXPECT_TRUE(win32_view::SendAction(w, A::Make(A::Press, u"btnUpdate")));
     EXPECT_TRUE(win32_view::SendAction(w, A::Make(A::Press, u"btnUpdate")));
-    EXPECT_FALSE(win32_view::SendAction(w, A::Make(A::Watch, u"btnUpdate"))) << "a watch cannot travel";
     EXPECT_EQ(form.updates, 0) << "sent actions are queued, not run inside the send";
+    EXPECT_TRUE(win32_view::SendAction(w, A::Make(A::Press, u"btnUpdate"), true, reply));
     EXPECT_TRUE(win32_view::SendAction(w, A::Make(A::Close, u"")));
   });
+  // The second press disables the button, so the third is refused.
+  form.onUpdate = [&] {
+    if (form.updates == 2) form.btnUpdate.SetEnabled(false);
+  };
   EXPECT_EQ(ShowModal(form), Forms::mrCancel);
+  DestroyWindow(reply);
   EXPECT_EQ(form.updates, 2);
+  EXPECT_EQ(reports, (std::vector<std::string>{"watched btnUpdate=", "watched btnUpdate=", "refused btnUpdate="}));
 
   // Malformed bytes are refused whole.
   A typed = A::Make(A::Type, u"edSource", u"http://x", 3, false);
-  std::vector<std::uint8_t> bytes = win32_view::EncodeAction(typed, false);
+  std::vector<std::uint8_t> bytes = win32_view::EncodeAction(typed, false, 0x1234);
   std::optional<win32_view::TSentAction> back = win32_view::DecodeAction(bytes.data(), bytes.size());
   ASSERT_TRUE(back);
+  EXPECT_EQ(back->reply, 0x1234u);
   EXPECT_EQ(back->action.kind, A::Type);
   EXPECT_EQ(back->action.control, u"edSource");
   EXPECT_EQ(back->action.text, u"http://x");
@@ -280,8 +303,10 @@ TEST_F(Win32Views, ActionsSentToTheWindowArePlayedByTheLoop) {
   longer.push_back(0);
   EXPECT_FALSE(win32_view::DecodeAction(longer.data(), longer.size())) << "trailing bytes";
   std::vector<std::uint8_t> huge = bytes;
-  huge[16] = 0xFF, huge[17] = 0xFF, huge[18] = 0xFF, huge[19] = 0x7F;  // the name's count
+  huge[20] = 0xFF, huge[21] = 0xFF, huge[22] = 0xFF, huge[23] = 0x7F;  // the name's count
   EXPECT_FALSE(win32_view::DecodeAction(huge.data(), huge.size()));
+  std::vector<std::uint8_t> watch = win32_view::EncodeAction(A::Make(A::Watch, u"x"), true, 0);
+  EXPECT_FALSE(win32_view::DecodeAction(watch.data(), watch.size())) << "a watch with nowhere to report";
   bytes[0] = 99;  // no such kind
   EXPECT_FALSE(win32_view::DecodeAction(bytes.data(), bytes.size()));
 }

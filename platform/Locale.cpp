@@ -9,7 +9,19 @@ constexpr char16_t kCp1252High[32] = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+std::optional<std::uint32_t> g_codePage;
+std::optional<UString> g_shortDateFormat;
 }  // namespace
+
+void OverrideLocaleForTests(std::optional<std::uint32_t> codePage, std::optional<UString> shortDateFormat) {
+  g_codePage = codePage;
+  g_shortDateFormat = std::move(shortDateFormat);
+}
+
+std::uint32_t AnsiCodePage() { return g_codePage ? *g_codePage : locale_detail::SystemAnsiCodePage(); }
+
+UString ShortDateFormat() { return g_shortDateFormat ? *g_shortDateFormat : locale_detail::SystemShortDateFormat(); }
 
 UString AnsiToUString(std::string_view s) {
   const std::uint32_t cp = AnsiCodePage();

@@ -2,19 +2,24 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/UStrings.h"
 
-// The ANSI code page in use: 1252 unless ZORVIK_ANSI_CP names another supported one
-// (1252 or 28591, ISO 8859-1).
+// The ANSI code page in use: the system's on Windows, 1252 elsewhere.
 std::uint32_t AnsiCodePage();
 // Decodes single-byte text in the ANSI code page; every byte maps to a character.
 UString AnsiToUString(std::string_view s);
 // Encodes to the ANSI code page; characters it lacks become "?".
 std::string UStringToAnsi(UStringView s);
 
-// The locale's short date format in the run-time's notation ("dd/mm/yyyy", "m/d/yy", ...):
-// taken from ZORVIK_SHORT_DATE when set, else from the C library's LC_TIME date format.
+// The locale's short date format in the run-time's notation ("dd/mm/yyyy", "m/d/yy", ...),
+// read from the user's settings (on POSIX systems, the LC_TIME date format) without
+// changing the process's locale, which belongs to the host.
 UString ShortDateFormat();
+
+// Tests only: fixes what the two functions above report in this module (nothing leaves
+// the system's value in place).
+void OverrideLocaleForTests(std::optional<std::uint32_t> codePage, std::optional<UString> shortDateFormat);

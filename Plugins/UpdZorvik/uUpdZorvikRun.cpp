@@ -65,8 +65,9 @@ void TfrmUpdZorvik::WalkCallbook(TJetQuery& query, std::int32_t& total, std::int
         }
       },
       [&] {
-        CheckSafeCallResult(FHostServer->CloseQuery(handle));
-        CheckSafeCallResult(FHostServer->FreeQuery(handle));
+        // The handle is released even when closing it failed.
+        TryFinally([&] { CheckSafeCallResult(FHostServer->CloseQuery(handle)); },
+                   [&] { CheckSafeCallResult(FHostServer->FreeQuery(handle)); });
       });
 }
 

@@ -1,17 +1,15 @@
-// The locale on POSIX: the configured ANSI code page and the C library's date format.
+// The locale on POSIX: code page 1252, and the date format of the user's LC_TIME settings,
+// read through a locale object of our own so that the process's locale, which belongs to
+// the host, stays as it is.
 #include <langinfo.h>
+#include <locale.h>
 
-#include <clocale>
-#include <cstdlib>
+#include <memory>
 
 #include "platform/Locale.h"
 #include "platform/LocaleInternal.h"
 
-std::uint32_t AnsiCodePage() {
-  const char* cp = std::getenv("ZORVIK_ANSI_CP");
-  if (cp && std::string_view(cp) == "28591") return 28591;
-  return 1252;
-}
+std::uint32_t locale_detail::SystemAnsiCodePage() { return 1252; }
 
 // Only 1252 and 28591 are configured here, and the common code maps both itself; any
 // other page is read as ISO 8859-1.
@@ -28,10 +26,15 @@ std::string locale_detail::SystemUStringToAnsi(UStringView s, std::uint32_t) {
   return out;
 }
 
-UString ShortDateFormat() {
-  if (const char* f = std::getenv("ZORVIK_SHORT_DATE"); f && *f) return Utf8ToUString(f);
-  std::setlocale(LC_TIME, "");
-  std::string_view fmt = nl_langinfo(D_FMT);
+UString locale_detail::SystemShortDateFormat() {
+  struct TFree {
+    void operator()(locale_t l) const { freelocale(l); }
+  };
+  // The user's settings; the C locale's when they name a locale the system lacks.
+  std::unique_ptr<std::remove_pointer_t<locale_t>, TFree> user(newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0)));
+  if (!user) user.reset(newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0)));
+  if (!user) return u"mm/dd/yy";
+  std::string_view fmt = nl_langinfo_l(D_FMT, user.get());
   UString out;
   for (std::size_t i = 0; i < fmt.size(); ++i) {
     if (fmt[i] != '%' || i + 1 >= fmt.size()) {

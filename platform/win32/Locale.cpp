@@ -6,7 +6,7 @@
 #include "platform/LocaleInternal.h"
 #include "platform/WinText.h"
 
-std::uint32_t AnsiCodePage() { return ::GetACP(); }
+std::uint32_t locale_detail::SystemAnsiCodePage() { return ::GetACP(); }
 
 UString locale_detail::SystemAnsiToUString(std::string_view s, std::uint32_t codePage) {
   if (s.empty()) return {};
@@ -30,7 +30,7 @@ std::string locale_detail::SystemUStringToAnsi(UStringView s, std::uint32_t code
   return out;
 }
 
-UString ShortDateFormat() {
+UString locale_detail::SystemShortDateFormat() {
   wchar_t buf[128] = {};
   int n = ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, buf, 128);
   UString pattern = n > 1 ? FromWide(buf, static_cast<std::size_t>(n - 1)) : UString();

@@ -73,6 +73,20 @@ TEST(Text, AnsiCodePageRoundTrip) {
   EXPECT_EQ(UStringToAnsi(u"\u0416"), "?");
 }
 
+// The tests' seam fixes the code page and date format, and lifting it gives back the
+// system's.
+TEST(Text, LocaleOverriddenForTestsOnly) {
+  const std::uint32_t systemPage = AnsiCodePage();
+  const UString systemDate = ShortDateFormat();
+  OverrideLocaleForTests(28591, u"d.m.yyyy");
+  EXPECT_EQ(AnsiCodePage(), 28591u);
+  EXPECT_EQ(ShortDateFormat(), u"d.m.yyyy");
+  EXPECT_EQ(AnsiToUString("\x80"), u"\u0080") << "ISO 8859-1 has no euro sign at 0x80";
+  OverrideLocaleForTests(std::nullopt, std::nullopt);
+  EXPECT_EQ(AnsiCodePage(), systemPage);
+  EXPECT_EQ(ShortDateFormat(), systemDate);
+}
+
 TEST(SysErrors, SystemTextsWithoutTrailingStop) {
   // The system's own text where it has one (Windows' may be localised), else the
   // run-time's table.

@@ -5,9 +5,10 @@
 #include <fstream>
 
 #include "platform/Kernel.h"
+#include "platform/Locale.h"
 
 TRunTestHost::TRunTestHost() {
-  ::setenv("ZORVIK_SHORT_DATE", "yyyy-mm-dd", 1);
+  OverrideLocaleForTests(std::nullopt, u"yyyy-mm-dd");
   Core = std::make_unique<THostCore>(Utf8ToUString((Dir.Path() / "data").string()));
   Core->Kernel.EchoLog = false;
   Core->Kernel.MessageHook = [](const UString&, const UString&) {};
@@ -23,6 +24,7 @@ TRunTestHost::~TRunTestHost() {
   Dialog.reset();
   Core.reset();
   SetTickCountSource(nullptr);
+  OverrideLocaleForTests(std::nullopt, std::nullopt);
 }
 
 void TRunTestHost::Import(const std::vector<TRow>& rows) {

@@ -42,6 +42,7 @@ void AppendJetText(std::vector<char16_t>& out, const unsigned char* p, std::size
     return;
   }
   const std::size_t units = n / 2;
+  if (units == 0) return;  // an empty arena has no buffer to copy into
   const std::size_t old = out.size();
   out.resize(old + units);
   if constexpr (std::endian::native == std::endian::little) {

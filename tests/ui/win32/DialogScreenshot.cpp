@@ -115,6 +115,13 @@ HWND ChildWithText(HWND parent, const wchar_t* text) {
   return found;
 }
 
+// Whether a "..." button inside one of the form's edits is shown.
+bool BrowseButtonShown(HWND form) {
+  for (HWND c = GetWindow(form, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+    if (HWND b = ChildWithText(c, L"..."); b && IsWindowVisible(b)) return true;
+  return false;
+}
+
 // What the timer does next.
 enum class TStep { Idle, StartRun, AwaitRun, Done };
 struct TState {
@@ -153,8 +160,10 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
       PostMessageW(form, WM_CLOSE, 0, 0);
       break;
     case TStep::StartRun:
-      // The dialog that opened with the settings: Update is enabled there.
-      if (HWND update = ChildWithText(form, L"Update"); update && IsWindowEnabled(update)) {
+      // The dialog that opened with the settings, once it has finished opening (its
+      // pending messages are handled while it opens): Update is enabled and the local
+      // source shows its browse button.
+      if (HWND update = ChildWithText(form, L"Update"); update && IsWindowEnabled(update) && BrowseButtonShown(form)) {
         g.step = TStep::AwaitRun;
         PostMessageW(update, BM_CLICK, 0, 0);
       }

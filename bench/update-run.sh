@@ -4,8 +4,12 @@
 # instead (unzip -p into mdb-export, then sqlite3 importing the rows and applying the
 # same merge rules with one UPDATE ... FROM). Both start from copies of the same callbook
 # file, and their end states are compared before any figure counts.
+# It also runs the same job through the command line a user types (zorvik-host update)
+# and a hand-written C program with the same libraries (bench/floor.c), each on its own
+# copy of the callbook; all end states must agree.
 # Usage: bench/update-run.sh [package.zip] [--qsl]
-# The last line is "run/peer <ratio>".
+# The last two lines are "run/peer <ratio>" and "run/floor <ratio>", where the run is the
+# zorvik-host update command line.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 ZIP=$ROOT/../shared/fixtures/packages/huge.zip
@@ -19,17 +23,19 @@ done
 BUILD=$ROOT/build-bench
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DZORVIK_SANITIZE=OFF -DZORVIK_BENCH=ON >/dev/null
-cmake --build "$BUILD" --target update_run -j2 >/dev/null
+cmake --build "$BUILD" --target update_run zorvik-host UpdZorvik -j2 >/dev/null
+# The floor: plain C, the same libraries, nothing in between.
+cc -O2 -o "$BUILD/bin/floor" "$ROOT/bench/floor.c" $(pkg-config --cflags --libs libmdb sqlite3 zlib)
 
 TMP=$(mktemp -d)
 trap 'rm -rf "$TMP"' EXIT
-mkdir -p "$TMP/run" "$TMP/peer"
+mkdir -p "$TMP/run" "$TMP/peer" "$TMP/cli" "$TMP/floor"
 
 # The callbook, built once from the package's own callsigns.
 unzip -p "$ZIP" DB.mdb >"$TMP/gen.mdb"
 "$BUILD/bin/update_run" make-callbook "$TMP/gen.mdb" "$TMP/run"
 rm -f "$TMP/gen.mdb"
-cp "$TMP/run/callbook.db" "$TMP/peer/callbook.db"
+for side in peer cli floor; do cp "$TMP/run/callbook.db" "$TMP/$side/callbook.db"; done
 cat "$ZIP" "$TMP/run/callbook.db" >/dev/null  # warm the page cache for both sides
 
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
@@ -40,6 +46,19 @@ echo "== run: RunUpdate on the reference host"
 /usr/bin/time -f "%e %M" -o "$TMP/run.time" "$BUILD/bin/update_run" run "$ZIP" "$TMP/run" $QSL | tee "$TMP/run.out"
 read -r RUN_S RUN_KB <"$TMP/run.time"
 OPEN_INDEX=$(awk '/^open\+index/ { print $2 }' "$TMP/run.out")
+
+# --- the command line a user runs ------------------------------------------------------
+FIELDS=name,qth,grid,state
+[[ -n $QSL ]] && FIELDS=$FIELDS,qsl
+echo "== cli: zorvik-host update --local $(basename "$ZIP") --fields $FIELDS"
+/usr/bin/time -f "%e %M" -o "$TMP/cli.time" "$BUILD/bin/zorvik-host" --data "$TMP/cli" update --local "$ZIP" \
+  --fields "$FIELDS" 2>&1 | tail -8
+read -r CLI_S CLI_KB <"$TMP/cli.time"
+
+# --- the floor ---------------------------------------------------------------------------
+echo "== floor: bench/floor.c"
+/usr/bin/time -f "%e %M" -o "$TMP/floor.time" "$BUILD/bin/floor" "$ZIP" "$TMP/floor/callbook.db" "$TMP/floor" $QSL
+read -r FLOOR_S FLOOR_KB <"$TMP/floor.time"
 
 # --- the peer ------------------------------------------------------------------------
 echo "== peer: unzip -p | mdb-export | sqlite3 UPDATE ... FROM"
@@ -102,15 +121,21 @@ sum() {
     md5sum | cut -d' ' -f1
 }
 RUN_SUM=$(sum "$TMP/run/callbook.db")
-PEER_SUM=$(sum "$TMP/peer/callbook.db")
-if [[ $RUN_SUM != "$PEER_SUM" ]]; then
-  echo "the run and the peer left different callbooks ($RUN_SUM vs $PEER_SUM)" >&2
-  exit 1
-fi
+for side in peer cli floor; do
+  SIDE_SUM=$(sum "$TMP/$side/callbook.db")
+  if [[ $RUN_SUM != "$SIDE_SUM" ]]; then
+    echo "the run and the $side left different callbooks ($RUN_SUM vs $SIDE_SUM)" >&2
+    exit 1
+  fi
+done
 echo "callbooks agree: $RUN_SUM"
 
 echo "== summary"
-printf 'run whole              %6.2f s  peak %d MB (target < 600 MB)\n' "$RUN_S" $((RUN_KB / 1024))
+printf 'update_run whole       %6.2f s  peak %d MB (target < 600 MB)\n' "$RUN_S" $((RUN_KB / 1024))
+printf 'run (zorvik-host)      %6.2f s  peak %d MB\n' "$CLI_S" $((CLI_KB / 1024))
+printf 'floor                  %6.2f s  peak %d MB\n' "$FLOOR_S" $((FLOOR_KB / 1024))
 printf 'peer whole             %6.2f s\n' "$PEER_S"
 awk -v a="$OPEN_INDEX" -v b="$EXPORT_S" 'BEGIN { printf "open+index/mdb-export %.2f (target <= 1.5)\n", a / b }'
-awk -v a="$RUN_S" -v b="$PEER_S" 'BEGIN { printf "run/peer %.2f\n", a / b }'
+awk -v a="$CLI_KB" -v b="$FLOOR_KB" 'BEGIN { printf "peak run/floor %.2f (target <= 1.5)\n", a / b }'
+awk -v a="$CLI_S" -v b="$PEER_S" 'BEGIN { printf "run/peer %.2f\n", a / b }'
+awk -v a="$CLI_S" -v b="$FLOOR_S" 'BEGIN { printf "run/floor %.2f\n", a / b }'

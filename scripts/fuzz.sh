@@ -35,5 +35,5 @@ for t in "${TARGETS[@]}"; do
     echo "fuzz: $t found a fault; the input is in $work/" >&2
     exit 1
   fi
-  grep -E '^#[0-9]+ +DONE' "$work/log" | sed "s/^/fuzz: $t /" || true
+  grep -E '^#[0-9]+[[:space:]]+DONE' "$work/log" | sed "s/^/fuzz: $t /" || true
 done

@@ -3,10 +3,12 @@
 # the Jet 4 fixture with the version set to Jet 3), 1 the usage maps, 2 and 3 the system
 # catalog (definition and one row naming CALLBOOK), 4 and 5 CALLBOOK (definition and the
 # rows of tiny.tsv as CP1252 text, values cut to 30 bytes so that no row needs jump bytes).
-import struct
+import os, struct
+HERE = os.path.dirname(os.path.abspath(__file__))
+FIXTURES = os.path.join(HERE, '..', '..', '..', 'shared', 'fixtures')
 PG=2048
 def page(): return bytearray(PG)
-hdr=bytearray(open('/work/shared/fixtures/mdb/callbook-tiny.mdb','rb').read()[:PG])
+hdr=bytearray(open(os.path.join(FIXTURES,'mdb','callbook-tiny.mdb'),'rb').read()[:PG])
 hdr[0x14:0x18]=b'\0\0\0\0'
 def datapage(tdef, rows):
     p=page(); p[0]=1; p[1]=1; struct.pack_into('<I',p,4,tdef); struct.pack_into('<H',p,8,len(rows))
@@ -50,7 +52,7 @@ msys_cols=[('Id',LONGINT,0,0,0,4,True),('Name',TEXT,1,0,0,255,False),('Type',INT
 cb_names=['CALL','Name','QTH','Grid','State','Manager']
 cb_cols=[(n,TEXT,i,i,0,255,False) for i,n in enumerate(cb_names)]
 rows=[]
-for line in open('/work/shared/fixtures/packages/tiny.tsv',encoding='utf-8').read().splitlines():
+for line in open(os.path.join(FIXTURES,'packages','tiny.tsv'),encoding='utf-8').read().splitlines():
     vals=line.split('\t')
     vs=[];nulls=set()
     for i,v in enumerate(vals[:6]):
@@ -64,5 +66,5 @@ msysdata=datapage(2,[row(3,struct.pack('<IH',4,1),[b'CALLBOOK'],set())])
 cb=tdef(len(rows),0x4e,cb_cols,(1<<8)|2,(1<<8)|3)
 cbdata=datapage(4,rows)
 out=hdr+maps+msys+msysdata+cb+cbdata
-open('/work/main/tests/fuzz/corpus/jet/callbook-jet3.mdb','wb').write(out)
+open(os.path.join(HERE,'corpus','jet','callbook-jet3.mdb'),'wb').write(out)
 print(len(out), len(rows))

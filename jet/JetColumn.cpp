@@ -22,3 +22,14 @@ void TJetColumn::Shrink() {
   FEnds.shrink_to_fit();
   FNulls.shrink_to_fit();
 }
+
+TJetColumn TJetColumn::Reordered(const std::vector<std::uint32_t>& order) const {
+  TJetColumn out(FName, FDataType);
+  out.Reserve(std::uint32_t(order.size()), FArena.size());
+  for (std::uint32_t row : order) {
+    const UStringView text = Text(row);
+    out.FArena.insert(out.FArena.end(), text.begin(), text.end());
+    out.EndRow(IsNull(row));
+  }
+  return out;
+}

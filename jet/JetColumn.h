@@ -49,6 +49,9 @@ class TJetColumn {
   void Reserve(std::uint32_t rows, std::size_t units);
   // Returns unused capacity once loading is done.
   void Shrink();
+  // The same column with its rows in the given order: row i of the result is row
+  // order[i] of this one. Every entry of order must be a row of this column.
+  TJetColumn Reordered(const std::vector<std::uint32_t>& order) const;
 
  private:
   UString FName;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "jet/EDatabaseError.h"
+#include "jet/JetColumn.h"
 #include "jet/JetConnection.h"
 #include "jet/JetQuery.h"
 #include "tests/jet/JetTestSupport.h"
@@ -195,6 +196,34 @@ TEST_F(JetQueryTest, RowsOutliveTheConnection) {
   FQuery.Close();
   FQuery.Close();
   EXPECT_THROW(FQuery.Open(), EDatabaseError);
+}
+
+}  // namespace
+
+namespace {
+
+// A sorted query stores its rows again in query order; NULL and empty text, and the
+// NULL marks past the first 64 rows, travel with their rows.
+TEST(JetColumnTest, ReorderedKeepsEachRowsTextAndNullMark) {
+  TJetColumn column(u"CALL", jdtText);
+  std::vector<std::uint32_t> order;
+  for (std::uint32_t row = 0; row < 130; ++row) {
+    const bool isNull = row % 3 == 0;
+    if (!isNull && row % 3 == 1) {
+      const UString text = u"R" + IntToStr(row);
+      column.Arena().insert(column.Arena().end(), text.begin(), text.end());
+    }
+    column.EndRow(isNull);
+    order.push_back(129 - row);
+  }
+  const TJetColumn reordered = column.Reordered(order);
+  ASSERT_EQ(reordered.RowCount(), 130u);
+  EXPECT_EQ(reordered.Name(), u"CALL");
+  for (std::uint32_t i = 0; i < 130; ++i) {
+    const std::uint32_t row = order[i];
+    EXPECT_EQ(reordered.IsNull(i), row % 3 == 0) << i;
+    EXPECT_EQ(reordered.Text(i), row % 3 == 1 ? u"R" + IntToStr(row) : UString()) << i;
+  }
 }
 
 }  // namespace

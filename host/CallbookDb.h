@@ -5,7 +5,7 @@
 //    written back whole, through the safe whole-file replacement, when committed.
 //
 // The walk of a query and the statements of a run share the one store. Statements are
-// grouped into transactions: a transaction is committed once it is half a second old,
+// grouped into transactions: a transaction is committed once it is five seconds old,
 // and whenever Commit is called (the host does so when a query is closed or freed, and at
 // exit). Walks see uncommitted changes, so the plug-in sees no difference.
 #pragma once

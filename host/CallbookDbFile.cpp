@@ -16,7 +16,7 @@
 #include "platform/Kernel.h"
 
 namespace {
-constexpr auto kCommitInterval = std::chrono::milliseconds(500);
+constexpr auto kCommitInterval = std::chrono::seconds(5);  // every commit rewrites the whole file
 
 // A stored row: each column's text in UTF-8, nothing for NULL; Use_BUREAU is "1" or "0".
 using TStoredRow = std::array<std::optional<std::string>, kCallbookColumnCount>;

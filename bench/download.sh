@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Downloads the 23 MB package from a loopback HTTP server with zorvik-fetch and with curl,
-# several times each in the same run, and compares the mean times and zorvik-fetch's peak
-# memory. The last line is "download/curl <ratio>".
+# in alternating rounds (15 by default) in the same run, and compares the median times and
+# zorvik-fetch's peak memory. Medians, because a mean hides a bimodal side. The last line
+# is "download/curl <ratio>" of the medians.
 #
 #   bench/download.sh [RUNS]
 #
@@ -10,7 +11,7 @@ set -euo pipefail
 
 HERE="$(cd "$(dirname "$0")" && pwd)"
 ROOT="$(dirname "$HERE")"
-RUNS="${1:-5}"
+RUNS="${1:-15}"
 PACKAGE="${PACKAGE:-$ROOT/../shared/fixtures/packages/huge.zip}"
 BUILD="${BUILD:-$ROOT/build-http/release}"
 FETCH="${FETCH:-}"
@@ -51,8 +52,8 @@ now_ns() { date +%s%N; }
 "$FETCH" "$URL" "$WORK/z.zip" >/dev/null
 curl -s -o "$WORK/c.zip" "$URL"
 
-zorvik_total=0
-curl_total=0
+zorvik_ms=()
+curl_ms=()
 peak_kb=0
 for i in $(seq 1 "$RUNS"); do
   t0=$(now_ns)
@@ -66,10 +67,16 @@ for i in $(seq 1 "$RUNS"); do
   kb=$(cat "$WORK/mem")
   [ "$kb" -gt "$peak_kb" ] && peak_kb=$kb
   echo "run $i: zorvik-fetch ${z} ms (peak ${kb} KiB), curl ${c} ms"
-  zorvik_total=$(( zorvik_total + z ))
-  curl_total=$(( curl_total + c ))
+  zorvik_ms+=("$z")
+  curl_ms+=("$c")
 done
 
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+zorvik_med=$(median "${zorvik_ms[@]}")
+curl_med=$(median "${curl_ms[@]}")
+
 echo "body: $(( SIZE / 1024 )) KiB; zorvik-fetch peak memory: ${peak_kb} KiB"
-echo "mean: zorvik-fetch $(( zorvik_total / RUNS )) ms, curl $(( curl_total / RUNS )) ms"
-awk -v z="$zorvik_total" -v c="$curl_total" 'BEGIN { printf "download/curl %.2f\n", (c > 0 ? z / c : 0) }'
+echo "zorvik-fetch ms: $(printf '%s\n' "${zorvik_ms[@]}" | sort -n | tr '\n' ' ')"
+echo "curl ms:         $(printf '%s\n' "${curl_ms[@]}" | sort -n | tr '\n' ' ')"
+echo "median: zorvik-fetch ${zorvik_med} ms, curl ${curl_med} ms"
+awk -v z="$zorvik_med" -v c="$curl_med" 'BEGIN { printf "download/curl %.2f\n", (c > 0 ? z / c : 0) }'

@@ -9,25 +9,12 @@
 #include <vector>
 
 #include "platform/SysUtils.h"
+#include "tests/fuzz/FuzzText.h"
 #include "ui/IniFileText.h"
 
 namespace {
 
 constexpr char16_t kName[] = u"fuzz.ini";
-
-// A name or value from the input: bytes one per character, or pairs as UTF-16 units.
-UString TakeText(FuzzedDataProvider& in, std::size_t max) {
-  const bool wide = in.ConsumeBool();
-  const std::string bytes = in.ConsumeRandomLengthString(max);
-  UString v;
-  if (wide) {
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-      v.push_back(char16_t(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8));
-  } else {
-    for (char c : bytes) v.push_back(static_cast<unsigned char>(c));
-  }
-  return v;
-}
 
 // The file's text in code units after its byte-order mark (bomBytes long): bytes for
 // ANSI and UTF-8, 16-bit units for UTF-16, with an odd last byte as a unit of its own.
@@ -49,11 +36,11 @@ std::vector<std::uint32_t> Units(const std::string& bytes, std::size_t bomBytes,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
-  const UString section = TakeText(in, 24);
-  const UString key = TakeText(in, 24);
-  const UString value = TakeText(in, 64);
-  const UString otherSection = TakeText(in, 24);
-  const UString otherKey = TakeText(in, 24);
+  const UString section = TakeFuzzText(in, 24);
+  const UString key = TakeFuzzText(in, 24);
+  const UString value = TakeFuzzText(in, 64);
+  const UString otherSection = TakeFuzzText(in, 24);
+  const UString otherKey = TakeFuzzText(in, 24);
   const std::string old = in.ConsumeRemainingBytesAsString();
 
   TIniText text;

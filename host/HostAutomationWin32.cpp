@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/HostAutomation.h"
+#include "platform/Finally.h"
 #include "platform/SysUtils.h"
 #include "platform/WinText.h"
 #include "ui/win32/Win32Automation.h"
@@ -38,6 +39,12 @@ std::vector<HWND> ThreadWindows() {
 bool IsSystemDialog(HWND w) {
   wchar_t name[16] = {};
   return GetClassNameW(w, name, 16) > 0 && std::wstring_view(name) == L"#32770";
+}
+
+// The name box of a file dialog: the combo box of the Explorer style, else the edit.
+HWND FileNameBox(HWND dialog) {
+  HWND combo = GetDlgItem(dialog, kFileNameCombo);
+  return combo ? combo : GetDlgItem(dialog, kFileNameEdit);
 }
 
 void PressButton(HWND dialog, int id) {
@@ -77,14 +84,18 @@ struct THostAutomation::TImpl {
 
   // Message boxes and file dialogs of this thread, answered as the person would.
   void AnswerDialogs() {
+    // Pressing a dialog's button may pump messages, and so come back here.
     if (answering) return;
     answering = true;
+    TryFinally([&] { AnswerEachDialog(); }, [&] { answering = false; });
+  }
+  void AnswerEachDialog() {
     for (HWND w : ThreadWindows()) {
       if (!IsSystemDialog(w) || !IsWindowVisible(w)) continue;
       if (HWND text = GetDlgItem(w, kMessageText)) {
         if (messages) messages(win32_view::WindowText(text), win32_view::WindowText(w));
         PressButton(w, GetDlgItem(w, IDOK) ? IDOK : IDCANCEL);
-      } else if (HWND name = GetDlgItem(w, kFileNameCombo) ? GetDlgItem(w, kFileNameCombo) : GetDlgItem(w, kFileNameEdit)) {
+      } else if (HWND name = FileNameBox(w)) {
         if (chooserAnswers.empty()) {
           PressButton(w, IDCANCEL);
           continue;
@@ -94,7 +105,6 @@ struct THostAutomation::TImpl {
         PressButton(w, IDOK);
       }
     }
-    answering = false;
   }
 
   void Report(const COPYDATASTRUCT& data) {

@@ -24,7 +24,8 @@ std::uint64_t PrefixKey(UStringView s) {
     }
     key = (key << 8) | c;
   }
-  return used < 8 ? key << (8 * (8 - used)) : key;
+  // An empty text keys as zero; shifting a 64-bit value by 64 is undefined.
+  return used == 0 ? 0 : used < 8 ? key << (8 * (8 - used)) : key;
 }
 
 int CompareFolded(UStringView a, UStringView b) {

@@ -88,6 +88,17 @@ TEST_F(JetQueryTest, OrderByIsCaseInsensitiveStableAndAfterNulls) {
   EXPECT_EQ(FQuery.FieldByName(u"CALL").AsString(), u"Q0NUL");
   ASSERT_TRUE(FQuery.Locate(u"CALL", u"Q0DUP"));
   EXPECT_EQ(FQuery.FieldByName(u"Name").AsString(), u"First Dup");
+
+  // Empty text sorts after NULL and before any character, in table order.
+  FQuery.SetSQL(u"SELECT * FROM CALLBOOK ORDER BY Grid");
+  FQuery.Open();
+  got.clear();
+  for (FQuery.First(); !FQuery.Eof(); FQuery.Next()) got.push_back(FQuery.FieldByName(u"CALL").AsString());
+  want.clear();
+  for (const char* c : {"Q0NUL", "Q0BLK", "Q0APO", "Q0MIX", "Q0DUP", "Q0DUP", "q0low", "Q0AAA",
+                        "Q0OBR", "Q0LNG", "Q0QUO", "Q0CYR", "Q0ABC", "Q0ZZZ"})
+    want.push_back(U(c));
+  EXPECT_EQ(got, want);
 }
 
 TEST_F(JetQueryTest, LocateFindsTheFirstWholeCaseSensitiveMatch) {

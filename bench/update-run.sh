@@ -4,9 +4,10 @@
 # instead (unzip -p into mdb-export, then sqlite3 importing the rows and applying the
 # same merge rules with one UPDATE ... FROM). Both start from copies of the same callbook
 # file, and their end states are compared before any figure counts.
-# It also runs the same job through the command line a user types (zorvik-host update)
-# and a hand-written C program with the same libraries (bench/floor.c), each on its own
-# copy of the callbook; all end states must agree.
+# It also runs the same job through the command line a user types (zorvik-host update,
+# which journals the run), the same without the journal and as a preview, and a
+# hand-written C program with the same libraries (bench/floor.c), each on its own copy of
+# the callbook; all end states must agree, and the preview must leave its file as it was.
 # Usage: bench/update-run.sh [package.zip] [--qsl]
 # The last two lines are "run/peer <ratio>" and "run/floor <ratio>", where the run is the
 # zorvik-host update command line.
@@ -29,13 +30,14 @@ cc -O2 -o "$BUILD/bin/floor" "$ROOT/bench/floor.c" $(pkg-config --cflags --libs 
 
 TMP=$(mktemp -d)
 trap 'rm -rf "$TMP"' EXIT
-mkdir -p "$TMP/run" "$TMP/peer" "$TMP/cli" "$TMP/floor"
+mkdir -p "$TMP/run" "$TMP/peer" "$TMP/cli" "$TMP/floor" "$TMP/plain" "$TMP/preview"
 
 # The callbook, built once from the package's own callsigns.
 unzip -p "$ZIP" DB.mdb >"$TMP/gen.mdb"
 "$BUILD/bin/update_run" make-callbook "$TMP/gen.mdb" "$TMP/run"
 rm -f "$TMP/gen.mdb"
-for side in peer cli floor; do cp "$TMP/run/callbook.db" "$TMP/$side/callbook.db"; done
+for side in peer cli floor plain preview; do cp "$TMP/run/callbook.db" "$TMP/$side/callbook.db"; done
+cp "$TMP/run/callbook.db" "$TMP/original.db"
 cat "$ZIP" "$TMP/run/callbook.db" >/dev/null  # warm the page cache for both sides
 
 seconds() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
@@ -54,6 +56,20 @@ echo "== cli: zorvik-host update --local $(basename "$ZIP") --fields $FIELDS"
 /usr/bin/time -f "%e %M" -o "$TMP/cli.time" "$BUILD/bin/zorvik-host" --data "$TMP/cli" update --local "$ZIP" \
   --fields "$FIELDS" 2>&1 | tail -8
 read -r CLI_S CLI_KB <"$TMP/cli.time"
+
+# The same command line without the journal, and as a preview that writes nothing.
+echo "== cli without journal: zorvik-host update --no-journal"
+/usr/bin/time -f "%e %M" -o "$TMP/plain.time" "$BUILD/bin/zorvik-host" --data "$TMP/plain" update --local "$ZIP" \
+  --fields "$FIELDS" --no-journal 2>&1 | tail -3
+read -r PLAIN_S PLAIN_KB <"$TMP/plain.time"
+echo "== cli preview: zorvik-host update --preview"
+/usr/bin/time -f "%e %M" -o "$TMP/preview.time" "$BUILD/bin/zorvik-host" --data "$TMP/preview" update --local "$ZIP" \
+  --fields "$FIELDS" --preview --preview-file "$TMP/preview.tsv" 2>&1 | grep -E '^(Statements|Elapsed|Result|Preview)'
+read -r PREVIEW_S PREVIEW_KB <"$TMP/preview.time"
+if ! cmp -s "$TMP/preview/callbook.db" "$TMP/original.db"; then
+  echo "the preview changed the callbook file" >&2
+  exit 1
+fi
 
 # --- the floor ---------------------------------------------------------------------------
 echo "== floor: bench/floor.c"
@@ -121,7 +137,7 @@ sum() {
     md5sum | cut -d' ' -f1
 }
 RUN_SUM=$(sum "$TMP/run/callbook.db")
-for side in peer cli floor; do
+for side in peer cli floor plain; do
   SIDE_SUM=$(sum "$TMP/$side/callbook.db")
   if [[ $RUN_SUM != "$SIDE_SUM" ]]; then
     echo "the run and the $side left different callbooks ($RUN_SUM vs $SIDE_SUM)" >&2
@@ -134,6 +150,12 @@ echo "== summary"
 printf 'update_run whole       %6.2f s  peak %d MB (target < 600 MB)\n' "$RUN_S" $((RUN_KB / 1024))
 printf 'run (zorvik-host)      %6.2f s  peak %d MB\n' "$CLI_S" $((CLI_KB / 1024))
 printf 'floor                  %6.2f s  peak %d MB\n' "$FLOOR_S" $((FLOOR_KB / 1024))
+printf 'run without journal    %6.2f s  peak %d MB\n' "$PLAIN_S" $((PLAIN_KB / 1024))
+printf 'preview                %6.2f s  peak %d MB (%d changes listed)\n' "$PREVIEW_S" $((PREVIEW_KB / 1024)) \
+  $(($(wc -l <"$TMP/preview.tsv") - 1))
+awk -v a="$CLI_S" -v b="$PLAIN_S" 'BEGIN { printf "journal run/plain run %.2f (target <= 1.15)\n", a / b }'
+awk -v a="$PREVIEW_S" -v b="$CLI_S" 'BEGIN { printf "preview/run %.2f (target <= 1.0)\n", a / b }'
+
 printf 'peer whole             %6.2f s\n' "$PEER_S"
 awk -v a="$OPEN_INDEX" -v b="$EXPORT_S" 'BEGIN { printf "open+index/mdb-export %.2f (target <= 1.5)\n", a / b }'
 awk -v a="$CLI_KB" -v b="$FLOOR_KB" 'BEGIN { printf "peak run/floor %.2f (target <= 1.5)\n", a / b }'

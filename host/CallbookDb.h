@@ -17,9 +17,54 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/JetSql.h"
 #include "platform/UStrings.h"
+
+// One value a statement changed: the callbook row it belongs to (a number that stays
+// with the row), the row's callsign, the column, and the value before and after; nothing
+// stands for NULL and Use_BUREAU reads "0" or "1".
+struct TValueChange {
+  std::int64_t Row = 0;
+  std::optional<UString> Call;
+  int Column = 0;
+  std::optional<UString> Old, New;
+  bool operator==(const TValueChange&) const = default;
+};
+
+// The number of changed values per column, in table order.
+using TColumnCounts = std::array<std::int64_t, kCallbookColumnCount>;
+
+// A run as the journal keeps it. Times are local, "yyyy-mm-dd hh:nn:ss".
+struct TJournalRun {
+  std::int64_t Number = 0;
+  UString Kind;  // "update" or "undo"
+  UString Started;
+  UString Ended;   // empty when the run never ended (the program was stopped)
+  UString Source;  // what the run read its package from
+  UString Fields;  // the fields that could change
+  UString Result;  // "succeeded" or "failed"; empty when the run never ended
+  std::int64_t Statements = 0, RowsChanged = 0, ValuesChanged = 0;
+  std::optional<std::int64_t> Undoes;  // the run an undo took back
+};
+
+// A row an undo left alone: a value no longer what the run left there.
+struct TUndoConflict {
+  std::int64_t Row = 0;
+  std::optional<UString> Call;
+  int Column = 0;
+  std::optional<UString> Expected;  // the run's after-image
+  std::optional<UString> Found;     // what the row holds now
+  bool Missing = false;             // the row is no longer in the callbook
+};
+
+struct TUndoOutcome {
+  std::int64_t Run = 0;     // the undo's own journal number
+  std::int64_t Undone = 0;  // the run it took back
+  std::int64_t RowsRestored = 0, ValuesRestored = 0;
+  std::vector<TUndoConflict> Conflicts;  // one per row left alone, in the run's order
+};
 
 // One callbook row for import: a value per column, nothing for NULL. Use_BUREAU is "1"
 // or "0" when present.
@@ -79,9 +124,44 @@ class TCallbookDb {
 
   const UString& Path() const { return FPath; }
 
+  // ---- Journal and preview ----
+  //
+  // A journal run records every value the statements between BeginRun and EndRun change,
+  // with its before- and after-image, in the same transactions as the changes, so that a
+  // stopped program loses both or neither. Only one run or preview is open at a time.
+
+  // Whether this store keeps a journal on disk; a store that does not still counts a
+  // run's changes, but history and undo raise EHostError.
+  bool KeepsJournal() const;
+  // Commits what is pending and opens a run; returns its number (0 when the store keeps
+  // no journal).
+  std::int64_t BeginRun(UStringView kind, UStringView source, UStringView fields,
+                        std::optional<std::int64_t> undoes = std::nullopt);
+  // Closes the open run with its result and figures, commits, and returns the values it
+  // changed per column.
+  TColumnCounts EndRun(bool succeeded, std::int64_t statements, std::int64_t rowsChanged);
+  // Commits what is pending; the statements that follow are applied, so that walks see
+  // them, inside one transaction that EndPreview rolls back.
+  void BeginPreview();
+  // Rolls the preview back, leaving the file as it was, and returns every value its
+  // statements changed, in the order they changed.
+  std::vector<TValueChange> EndPreview();
+  // Whether a run or preview is open.
+  bool Recording() const;
+  // The runs, newest first.
+  std::vector<TJournalRun> Runs();
+  // The values a run changed, in the order they changed. Raises EHostError for a run
+  // the journal does not hold.
+  std::vector<TValueChange> Changes(std::int64_t run);
+  // Takes back a run (the newest update run not yet undone when none is named): every
+  // row that still holds the run's after-image gets its before-image back; the other
+  // rows are left alone and listed. The undo is a journal run of its own.
+  TUndoOutcome Undo(std::optional<std::int64_t> run = std::nullopt);
+
+  struct TStore;  // the store's own, opaque here
+
  private:
   friend class TCursor;
-  struct TStore;  // the store's own
   UString FPath;
   std::unique_ptr<TStore> FStore;
 };

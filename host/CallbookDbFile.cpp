@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sstream>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "host/CallbookFile.h"
@@ -28,6 +29,10 @@ struct TCallbookDb::TStore {
   std::unordered_multimap<std::string, std::size_t> ByCall;
   bool Loading = false;
   bool Dirty = false;
+  // A run or preview: its changed values, and for a preview the rows it started from.
+  bool Capturing = false;
+  std::vector<TValueChange> Captured;
+  std::optional<std::vector<TStoredRow>> PreviewFrom;
   std::chrono::steady_clock::time_point DirtySince;
 
   void Add(TStoredRow row) {
@@ -87,7 +92,7 @@ TCallbookDb::~TCallbookDb() {
 }
 
 void TCallbookDb::Commit() {
-  if (!FStore->Dirty) return;
+  if (!FStore->Dirty || FStore->PreviewFrom) return;
   std::ostringstream text;
   TCursor all(*this, {});
   ExportCallbookTsv(all, text);
@@ -118,7 +123,14 @@ int TCallbookDb::Exec(const TCallbookUpdate& update) {
     callChanged = callChanged || c == kCall;
   }
   for (std::size_t r : rows)
-    for (std::size_t i = 0; i < update.Columns.size(); ++i) st.Rows[r][update.Columns[i]] = values[i];
+    for (std::size_t i = 0; i < update.Columns.size(); ++i) {
+      std::optional<std::string>& cell = st.Rows[r][update.Columns[i]];
+      if (st.Capturing && cell != values[i])
+        st.Captured.push_back({static_cast<std::int64_t>(r) + 1, st.Rows[r][kCall] ? Utf8ToUString(*st.Rows[r][kCall]) : std::optional<UString>(),
+                               update.Columns[i], cell ? Utf8ToUString(*cell) : std::optional<UString>(),
+                               Utf8ToUString(values[i])});
+      cell = values[i];
+    }
   if (callChanged) st.Reindex();
   if (!st.Dirty) {
     st.Dirty = true;
@@ -128,7 +140,63 @@ int TCallbookDb::Exec(const TCallbookUpdate& update) {
   return static_cast<int>(rows.size());
 }
 
+// ---- Journal and preview: the changes of a run are counted, but not kept on disk ----
+
+bool TCallbookDb::KeepsJournal() const { return false; }
+
+bool TCallbookDb::Recording() const { return FStore->Capturing; }
+
+std::int64_t TCallbookDb::BeginRun(UStringView, UStringView, UStringView, std::optional<std::int64_t>) {
+  if (FStore->Capturing) throw EHostError(E_FAIL, u"Callbook " + FPath + u": a run is already open.");
+  Commit();
+  FStore->Captured.clear();
+  FStore->Capturing = true;
+  return 0;
+}
+
+TColumnCounts TCallbookDb::EndRun(bool, std::int64_t, std::int64_t) {
+  TStore& st = *FStore;
+  if (!st.Capturing || st.PreviewFrom) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no run is open.");
+  st.Capturing = false;
+  TColumnCounts counts{};
+  for (const TValueChange& c : st.Captured) ++counts[c.Column];
+  st.Captured.clear();
+  Commit();
+  return counts;
+}
+
+void TCallbookDb::BeginPreview() {
+  TStore& st = *FStore;
+  if (st.Capturing) throw EHostError(E_FAIL, u"Callbook " + FPath + u": a run is already open.");
+  Commit();
+  st.PreviewFrom = st.Rows;
+  st.Captured.clear();
+  st.Capturing = true;
+}
+
+std::vector<TValueChange> TCallbookDb::EndPreview() {
+  TStore& st = *FStore;
+  if (!st.PreviewFrom) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no preview is open.");
+  st.Rows = std::move(*st.PreviewFrom);
+  st.PreviewFrom.reset();
+  st.Reindex();
+  st.Dirty = false;
+  st.Capturing = false;
+  return std::exchange(st.Captured, {});
+}
+
+std::vector<TJournalRun> TCallbookDb::Runs() { return {}; }
+
+std::vector<TValueChange> TCallbookDb::Changes(std::int64_t) {
+  throw EHostError(E_NOTIMPL, u"Callbook " + FPath + u" keeps no journal of its runs.");
+}
+
+TUndoOutcome TCallbookDb::Undo(std::optional<std::int64_t>) {
+  throw EHostError(E_NOTIMPL, u"Callbook " + FPath + u" keeps no journal of its runs, so no run can be undone.");
+}
+
 void TCallbookDb::Insert(const std::function<bool(TCallbookRow& row)>& next) {
+  if (FStore->Capturing) throw EHostError(E_FAIL, u"Callbook " + FPath + u": rows cannot be added while a run is open.");
   std::vector<TStoredRow> added;
   TCallbookRow row;
   while (next(row)) {

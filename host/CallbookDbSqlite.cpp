@@ -1,11 +1,5 @@
 // The callbook in an SQLite database with WAL journaling.
-#include "host/CallbookDb.h"
-
-#include <sqlite3.h>
-
-#include <chrono>
-#include <map>
-
+#include "host/CallbookDbSqlite.h"
 #include "host/HostFaults.h"
 #include "platform/Kernel.h"
 
@@ -20,36 +14,10 @@ constexpr auto kCommitInterval = std::chrono::seconds(5);
 // default 2 MB every step and every update reads its page from the file again.
 constexpr int kCacheKiB = 256 * 1024;
 constexpr const char* kSelectColumns = "SELECT OMCALL,OMNAME,OMQTH,GRIDSQUARE,STATE,QSLMANAGER,Use_BUREAU FROM CALLBOOK";
-
-struct TStatementCloser {
-  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using TStatementPtr = std::unique_ptr<sqlite3_stmt, TStatementCloser>;
-
-struct TDbCloser {
-  void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
-};
 }  // namespace
 
-struct TCallbookDb::TStore {
-  explicit TStore(const UString& path);
-  ~TStore();
-  [[noreturn]] void Fail(const char* what) const;
-  void Run(const char* sql);
-  TStatementPtr Prepare(const std::string& sql);
-  void Step(sqlite3_stmt* s, const char* what);
-  void Commit();
-
-  const UString& FPath;
-  std::unique_ptr<sqlite3, TDbCloser> FDb;
-  std::map<std::uint32_t, TStatementPtr> FUpdates;  // by the shape of the SET list
-  TStatementPtr FBegin, FCommit;
-  bool FInTransaction = false;
-  std::chrono::steady_clock::time_point FTransactionStart;
-};
-
 struct TCallbookDb::TCursor::TState {
-  TStatementPtr Stmt;
+  TSqliteStatement Stmt;
 };
 
 const char16_t* const TCallbookDb::FileName = u"callbook.db";
@@ -87,6 +55,7 @@ TCallbookDb::TStore::TStore(const UString& path) : FPath(path) {
 
 TCallbookDb::TStore::~TStore() {
   try {
+    if (FRecording == TRecording::Preview) Rollback();
     Commit();
   } catch (...) {
   }
@@ -109,12 +78,12 @@ void TCallbookDb::TStore::Run(const char* sql) {
   }
 }
 
-TStatementPtr TCallbookDb::TStore::Prepare(const std::string& sql) {
+TSqliteStatement TCallbookDb::TStore::Prepare(const std::string& sql) {
   sqlite3_stmt* s = nullptr;
   if (sqlite3_prepare_v3(FDb.get(), sql.c_str(), static_cast<int>(sql.size()) + 1, SQLITE_PREPARE_PERSISTENT, &s,
                          nullptr) != SQLITE_OK)
     Fail("cannot prepare a statement");
-  return TStatementPtr(s);
+  return TSqliteStatement(s);
 }
 
 void TCallbookDb::TStore::Step(sqlite3_stmt* s, const char* what) {
@@ -123,10 +92,25 @@ void TCallbookDb::TStore::Step(sqlite3_stmt* s, const char* what) {
   if (rc != SQLITE_DONE && rc != SQLITE_ROW) Fail(what);
 }
 
+void TCallbookDb::TStore::Begin() {
+  if (FInTransaction) return;
+  Step(FBegin.get(), "cannot begin a transaction");
+  FInTransaction = true;
+  FTransactionStart = std::chrono::steady_clock::now();
+}
+
 void TCallbookDb::TStore::Commit() {
-  if (!FInTransaction) return;
+  // A preview's transaction ends only in its rollback.
+  if (!FInTransaction || FRecording == TRecording::Preview) return;
   Step(FCommit.get(), "cannot commit");
   FInTransaction = false;
+}
+
+void TCallbookDb::TStore::Rollback() {
+  if (!FInTransaction) return;
+  FInTransaction = false;
+  if (sqlite3_exec(FDb.get(), "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK && sqlite3_get_autocommit(FDb.get()) == 0)
+    Fail("cannot roll back");
 }
 
 int TCallbookDb::Exec(const TCallbookUpdate& update) {
@@ -155,24 +139,23 @@ int TCallbookDb::Exec(const TCallbookUpdate& update) {
   }
   sqlite3_bind_text16(s, n + 1, update.Call.data(), static_cast<int>(update.Call.size() * 2), SQLITE_STATIC);
 
-  if (!st.FInTransaction) {
-    st.Step(st.FBegin.get(), "cannot begin a transaction");
-    st.FInTransaction = true;
-    st.FTransactionStart = std::chrono::steady_clock::now();
-  }
+  st.Begin();
   int rc = sqlite3_step(s);
   sqlite3_reset(s);
   sqlite3_clear_bindings(s);
   if (rc != SQLITE_DONE) st.Fail("cannot update");
   int changed = sqlite3_changes(st.FDb.get());
-  if (std::chrono::steady_clock::now() - st.FTransactionStart >= kCommitInterval) st.Commit();
+  if (st.FRecording != TRecording::Preview && std::chrono::steady_clock::now() - st.FTransactionStart >= kCommitInterval)
+    st.Commit();
   return changed;
 }
 
 void TCallbookDb::Insert(const std::function<bool(TCallbookRow& row)>& next) {
   TStore& st = *FStore;
+  if (st.FRecording != TRecording::None)
+    throw EHostError(E_FAIL, u"Callbook " + FPath + u": rows cannot be added while a run is open.");
   st.Commit();
-  TStatementPtr ins = st.Prepare(
+  TSqliteStatement ins = st.Prepare(
       "INSERT INTO CALLBOOK (OMCALL,OMNAME,OMQTH,GRIDSQUARE,STATE,QSLMANAGER,Use_BUREAU) VALUES (?1,?2,?3,?4,?5,?6,?7)");
   st.Run("BEGIN");
   try {
@@ -229,7 +212,7 @@ void TCallbookDb::TCursor::Next() {
 
 std::int64_t TCallbookDb::TCursor::Count() {
   if (!FCount) {
-    TStatementPtr c = FDb.FStore->Prepare(FSelect.Call ? "SELECT COUNT(*) FROM CALLBOOK WHERE OMCALL=?1"
+    TSqliteStatement c = FDb.FStore->Prepare(FSelect.Call ? "SELECT COUNT(*) FROM CALLBOOK WHERE OMCALL=?1"
                                                : "SELECT COUNT(*) FROM CALLBOOK");
     if (FSelect.Call)
       sqlite3_bind_text16(c.get(), 1, FSelect.Call->data(), static_cast<int>(FSelect.Call->size() * 2),

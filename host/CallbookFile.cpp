@@ -179,7 +179,9 @@ std::optional<UString> BooleanValue(const TField& f, TRecordReader& r) {
   r.Fail("Use_BUREAU takes 1, 0, -1, true, false, yes or no, not \"" + f.Text + "\"");
 }
 
-void WriteEscaped(std::ostream& out, UStringView text) {
+}  // namespace
+
+static void WriteEscaped(std::ostream& out, UStringView text) {
   std::string s = UStringToUtf8(text);
   for (char c : s) {
     switch (c) {
@@ -192,7 +194,12 @@ void WriteEscaped(std::ostream& out, UStringView text) {
   }
 }
 
-}  // namespace
+void WriteTsvValue(std::ostream& out, const std::optional<UString>& value) {
+  if (value)
+    WriteEscaped(out, *value);
+  else
+    out << "\\N";
+}
 
 void ImportCallbookFile(TCallbookDb& db, UStringView path, TCallRule rule) {
   TRecordReader reader(path);

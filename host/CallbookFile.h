@@ -22,5 +22,8 @@ enum class TCallRule { Required, Optional };
 // Appends the rows of the file to the callbook, all or none. Raises EHostError naming the
 // file, the line and what is wrong.
 void ImportCallbookFile(TCallbookDb& db, UStringView path, TCallRule rule = TCallRule::Required);
+// Writes one TSV field: \N for NULL, the text with its backslashes, tabs and line breaks
+// escaped.
+void WriteTsvValue(std::ostream& out, const std::optional<UString>& value);
 // Writes the cursor's remaining rows as TSV, with a header line.
 void ExportCallbookTsv(TCallbookDb::TCursor& cursor, std::ostream& out);

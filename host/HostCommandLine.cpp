@@ -5,6 +5,7 @@
 
 #include "host/CallbookFile.h"
 #include "host/HostCore.h"
+#include "host/HostRun.h"
 #include "host/HostUpdate.h"
 #include "host/ModuleLoader.h"
 #include "platform/Kernel.h"
@@ -20,6 +21,7 @@ struct TOptions {
   std::vector<THostFault> Faults;
   std::vector<std::string> Words;  // the command and its arguments
   TUpdateRequest Update;
+  bool Preview = false, NoJournal = false;
 };
 
 struct EUsage {
@@ -60,6 +62,13 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       o.Update.Internet = U(value());
     } else if (a == "--local") {
       o.Update.Local = U(value());
+    } else if (a == "--preview") {
+      o.Update.Mode = THostRun::TMode::Preview;
+      o.Preview = true;
+    } else if (a == "--preview-file") {
+      o.Update.PreviewFile = U(value());
+    } else if (a == "--no-journal") {
+      o.NoJournal = true;
     } else if (a == "--fields") {
       const std::string& v = value();
       try {
@@ -181,13 +190,18 @@ int CmdClick(const TOptions& o, std::ostream& out, std::ostream& err) {
   return rc;
 }
 
-int CmdUpdate(const TOptions& o, std::ostream& out, std::ostream& err) {
+int CmdUpdate(const TOptions& o, std::ostream& out, std::ostream& err, bool errIsTerminal) {
   if (o.Update.Internet && o.Update.Local) throw EUsage{"update takes --internet URL or --local FILE, not both"};
+  if (o.Update.PreviewFile && !o.Preview) throw EUsage{"--preview-file goes with --preview"};
+  if (o.Preview && o.NoJournal) throw EUsage{"--no-journal and --preview do not go together; a preview writes nothing"};
+  TUpdateRequest request = o.Update;
+  if (o.NoJournal) request.Mode = THostRun::TMode::Plain;
+  request.ProgressLine = errIsTerminal;
   auto core = MakeHost(o, err);
   core->Kernel.EchoLog = false;  // the progress log and the summary tell the story
   auto loader = StartModule(*core, o, err);
   if (!loader) return kExitFailed;
-  bool ok = RunUpdateJob(*core, o.Update, out, err);
+  bool ok = RunUpdateJob(*core, request, out, err);
   HRESULT unload = loader->Unload(true);
   if (Failed(unload)) {
     err << "zorvik-host: unloading failed: " << Describe(TakeCallError(unload)) << "\n";
@@ -225,6 +239,61 @@ int CmdCallbook(const TOptions& o, std::ostream& out, std::ostream& err) {
   return kExitOk;
 }
 
+std::string Cell(UStringView text) { return text.empty() ? "-" : UStringToUtf8(text); }
+
+int CmdHistory(const TOptions& o, std::ostream& out, std::ostream& err) {
+  auto core = MakeHost(o, err);
+  TCallbookDb& db = core->Server.Db();
+  if (!db.KeepsJournal()) {
+    err << "zorvik-host: this callbook keeps no journal of its runs\n";
+    return kExitFailed;
+  }
+  const std::vector<TJournalRun> runs = db.Runs();
+  if (runs.empty()) {
+    out << "The journal holds no runs yet.\n";
+    return kExitOk;
+  }
+  out << "RUN\tKIND\tSTARTED\tENDED\tRESULT\tSTATEMENTS\tROWS CHANGED\tVALUES CHANGED\tFIELDS\tSOURCE\n";
+  for (const TJournalRun& r : runs) {
+    std::string kind = UStringToUtf8(r.Kind);
+    if (r.Undoes) kind += " of " + std::to_string(*r.Undoes);
+    out << r.Number << '\t' << kind << '\t' << Cell(r.Started) << '\t' << Cell(r.Ended) << '\t'
+        << (r.Result.empty() ? "interrupted" : UStringToUtf8(r.Result)) << '\t' << GroupDigits(r.Statements) << '\t'
+        << GroupDigits(r.RowsChanged) << '\t' << GroupDigits(r.ValuesChanged) << '\t' << Cell(r.Fields) << '\t'
+        << Cell(r.Source) << '\n';
+  }
+  return kExitOk;
+}
+
+std::string Quoted(const std::optional<UString>& v) { return v ? "\"" + UStringToUtf8(*v) + "\"" : "(null)"; }
+
+int CmdUndo(const TOptions& o, std::ostream& out, std::ostream& err) {
+  std::optional<std::int64_t> which;
+  if (o.Words.size() > 2) throw EUsage{"undo takes at most one RUN"};
+  if (o.Words.size() == 2) {
+    auto n = TryStrToInt(U(o.Words[1]));
+    if (!n || *n <= 0) throw EUsage{"undo takes a run number from history, not \"" + o.Words[1] + "\""};
+    which = *n;
+  }
+  auto core = MakeHost(o, err);
+  TUndoOutcome u = core->Server.Db().Undo(which);
+  out << "Undo run " << u.Run << " took back run " << u.Undone << ": " << GroupDigits(u.RowsRestored)
+      << " rows restored (" << GroupDigits(u.ValuesRestored) << " values)\n";
+  if (!u.Conflicts.empty()) {
+    out << GroupDigits(std::int64_t(u.Conflicts.size())) << " rows changed since run " << u.Undone
+        << " and were left alone:\n";
+    for (const TUndoConflict& c : u.Conflicts) {
+      out << "  " << (c.Call ? UStringToUtf8(*c.Call) : "(no callsign)") << "  ";
+      if (c.Missing)
+        out << "the row is no longer in the callbook\n";
+      else
+        out << UStringToUtf8(CallbookColumnName(c.Column)) << " holds " << Quoted(c.Found) << ", run " << u.Undone
+            << " left " << Quoted(c.Expected) << "\n";
+    }
+  }
+  return kExitOk;
+}
+
 }  // namespace
 
 const char* HostUsage() {
@@ -233,7 +302,11 @@ const char* HostUsage() {
          "Commands:\n"
          "  update                  run an update through the module's dialog, as a person would:\n"
          "                          --internet URL or --local FILE, --fields name,qth,grid,state,qsl;\n"
-         "                          with neither source, the sample callbook and package\n"
+         "                          with neither source, the sample callbook and package;\n"
+         "                          --preview runs it and rolls it back, listing what would change\n"
+         "  history                 list the journal's runs, newest first\n"
+         "  undo [RUN]              take back a run (default: the last update run not undone);\n"
+         "                          rows changed since are listed and left alone\n"
          "  plugins                 load the module and list its identity and menu items\n"
          "  click                   load the module, click each of its menu items, print the result\n"
          "  callbook import FILE    append the rows of a TSV or CSV file (header line names the columns)\n"
@@ -254,6 +327,9 @@ const char* HostUsage() {
          "  --internet URL          update: fetch the package from URL\n"
          "  --local FILE            update: take the package from FILE\n"
          "  --fields LIST           update: the fields that may change (default all five)\n"
+         "  --preview               update: change nothing, list the changes the run would make\n"
+         "  --preview-file FILE     update --preview: write every change to FILE as TSV\n"
+         "  --no-journal            update: keep no journal of the run (for measurements)\n"
          "  --fail METHOD:N:CODE[:DESCRIPTION]\n"
          "                          make the Nth call (0: every call) of a host method fail with CODE\n"
          "\n"
@@ -261,7 +337,7 @@ const char* HostUsage() {
          "Exit codes: 0 success, 1 failure, 2 wrong command line.\n";
 }
 
-int RunHostCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunHostCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal) {
   try {
     TOptions o = ParseOptions(args);
     if (o.Words.empty()) throw EUsage{"no command given"};
@@ -277,8 +353,13 @@ int RunHostCommandLine(const std::vector<std::string>& args, std::ostream& out, 
     if (cmd == "callbook") return CmdCallbook(o, out, err);
     if (cmd == "update") {
       if (o.Words.size() != 1) throw EUsage{"update takes no arguments besides its options"};
-      return CmdUpdate(o, out, err);
+      return CmdUpdate(o, out, err, errIsTerminal);
     }
+    if (cmd == "history") {
+      if (o.Words.size() != 1) throw EUsage{"history takes no arguments"};
+      return CmdHistory(o, out, err);
+    }
+    if (cmd == "undo") return CmdUndo(o, out, err);
     throw EUsage{"unknown command " + cmd};
   } catch (const EUsage& u) {
     err << "zorvik-host: " << u.Text << "\n\n" << HostUsage();

@@ -11,8 +11,9 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 // Runs one command; args excludes the program name. Results go to out, errors and the
-// host's log echo to err.
-int RunHostCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// host's log echo to err. When err is a terminal, an update draws its progress there.
+int RunHostCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                       bool errIsTerminal = false);
 
 // The usage text.
 const char* HostUsage();

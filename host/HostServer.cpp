@@ -62,6 +62,7 @@ HRESULT THostServer::GetRecordCount(std::int32_t handle, std::int32_t* count) {
     std::int32_t& out = Out(count);
     std::int64_t n = Open(handle).Count();
     out = n > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(n);
+    FLastRecordCount = n;
   });
 }
 
@@ -73,6 +74,8 @@ HRESULT THostServer::Next(std::int32_t handle) {
   return Call("Next", [&] {
     TCallbookDb::TCursor& c = Open(handle);
     if (!c.Eof()) c.Next();
+    ++FRowsWalked;
+    if (Activity) Activity();
   });
 }
 
@@ -132,5 +135,6 @@ HRESULT THostServer::ExecSQL(BSTR sql, std::int32_t* result) {
     FRowsChanged += changed;
     out = changed;
     if (RecordStatements) RecordedStatements.push_back(BSTRText(sql));
+    if (Activity) Activity();
   });
 }

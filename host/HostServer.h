@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -45,6 +46,11 @@ class THostServer final : public THostPart<IHostServer> {
   // Statements run and rows they changed, for the summary of a run.
   std::int64_t StatementsRun() const { return FStatements; }
   std::int64_t RowsChanged() const { return FRowsChanged; }
+  // Rows stepped over with Next, and the row count a query last reported, for progress.
+  std::int64_t RowsWalked() const { return FRowsWalked; }
+  std::int64_t LastRecordCount() const { return FLastRecordCount; }
+  // When set, called after every Next and every statement; it must not raise.
+  std::function<void()> Activity;
   // When set, every statement that ran is kept, in order, for tests and diagnostics.
   bool RecordStatements = false;
   std::vector<UString> RecordedStatements;
@@ -61,5 +67,5 @@ class THostServer final : public THostPart<IHostServer> {
   TCallbookDb& FDb;
   std::unordered_map<std::int32_t, TQuery> FQueries;
   std::int32_t FNextHandle = 1;
-  std::int64_t FStatements = 0, FRowsChanged = 0;
+  std::int64_t FStatements = 0, FRowsChanged = 0, FRowsWalked = 0, FLastRecordCount = 0;
 };

@@ -2,9 +2,12 @@
 
 #include <chrono>
 #include <cstdio>
+#include <sstream>
 
 #include "host/CallbookFile.h"
 #include "host/HostAutomation.h"
+#include "host/HostProgressLine.h"
+#include "platform/FileReplace.h"
 #include "platform/Kernel.h"
 #include "ui/UiRuntime.h"
 
@@ -43,6 +46,38 @@ class TLogEcho {
   std::size_t printed_ = 0;
 };
 
+// How many of a preview's changes the terminal shows; the file takes them all.
+constexpr std::size_t kPreviewLines = 50;
+
+// A value as the preview shows it: text in quotation marks with its control characters
+// escaped, NULL as (null).
+std::string Shown(const std::optional<UString>& v) {
+  if (!v) return "(null)";
+  std::string out = "\"";
+  for (char c : Utf8(*v)) {
+    if (c == '\t') out += "\\t";
+    else if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else out += c;
+  }
+  return out + "\"";
+}
+
+void PrintPreview(const std::vector<TValueChange>& changes, std::ostream& out) {
+  if (changes.empty()) {
+    out << "\nThe run would change no value.\n";
+    return;
+  }
+  out << "\nChanges the run would make";
+  if (changes.size() > kPreviewLines) out << " (the first " << kPreviewLines << " of " << GroupDigits(std::int64_t(changes.size())) << ")";
+  out << ":\n";
+  for (std::size_t i = 0; i < changes.size() && i < kPreviewLines; ++i) {
+    const TValueChange& c = changes[i];
+    out << "  " << (c.Call ? Utf8(*c.Call) : "(no callsign)") << "  " << Utf8(CallbookColumnName(c.Column)) << "  "
+        << Shown(c.Old) << " \u2192 " << Shown(c.New) << "\n";
+  }
+}
+
 }  // namespace
 
 UString ExamplesDir() {
@@ -71,12 +106,17 @@ std::vector<std::string> ParseFieldList(const std::string& text) {
 bool RunUpdateJob(THostCore& core, const TUpdateRequest& request, std::ostream& out, std::ostream& err) {
   using Action = ui_runtime::Action;
   const bool sample = !request.Internet && !request.Local;
+  const bool preview = request.Mode == THostRun::TMode::Preview;
   UString local;
   if (sample) {
     UString examples = IncludeTrailingPathDelimiter(ExamplesDir());
     if (core.Server.Db().Select({})->Count() == 0) {
-      ImportCallbookFile(core.Server.Db(), examples + u"sample-callbook.tsv");
-      err << "zorvik-host: the callbook was empty; it now holds the sample callbook\n";
+      if (preview) {
+        err << "zorvik-host: the callbook is empty, and a preview does not fill it\n";
+      } else {
+        ImportCallbookFile(core.Server.Db(), examples + u"sample-callbook.tsv");
+        err << "zorvik-host: the callbook was empty; it now holds the sample callbook\n";
+      }
     }
     local = examples + u"sample-package.zip";
   } else if (request.Local) {
@@ -88,6 +128,8 @@ bool RunUpdateJob(THostCore& core, const TUpdateRequest& request, std::ostream& 
   }
   std::vector<std::string> fields = request.Fields;
   if (fields.empty()) fields.assign(std::begin(kFieldNames), std::end(kFieldNames));
+  std::string fieldList;
+  for (const auto& f : fields) fieldList += (fieldList.empty() ? "" : ",") + f;
 
   auto items = core.Menus.Items();
   if (items.empty()) {
@@ -98,19 +140,25 @@ bool RunUpdateJob(THostCore& core, const TUpdateRequest& request, std::ostream& 
   // What the person does, in order, once the dialog waits for input.
   bool refused = false;
   std::vector<UString> errors;
+  THostProgressLine progress(err, request.ProgressLine);
   THostAutomation person(
       core,
       [&](const Action& a) {
+        progress.Clear();
         refused = true;
         err << "zorvik-host: the dialog did not take the action on " << Utf8(a.control) << "\n";
       },
       [&](UStringView text, UStringView caption) {
+        progress.Clear();
         errors.emplace_back(text);
         err << "[" << Utf8(caption) << "] " << Utf8(text) << "\n";
       });
   TLogEcho echo(out);
   Action watch = Action::Make(Action::Watch, u"mProgress");
-  watch.onText = [&](UStringView t) { echo.Seen(t); };
+  watch.onText = [&](UStringView t) {
+    progress.Clear();
+    echo.Seen(t);
+  };
   person.Act(std::move(watch));
   if (request.Internet) {
     person.Act(Action::Make(Action::Select, u"rgLocation", {}, 0));
@@ -129,22 +177,53 @@ bool RunUpdateJob(THostCore& core, const TUpdateRequest& request, std::ostream& 
   person.Act(Action::Make(Action::Close, {}));
 
   core.Kernel.ClearValue(u"REFRESH");
-  const std::int64_t statements = core.Server.StatementsRun(), changed = core.Server.RowsChanged();
-  const int walked = core.Faults.Calls("Next");
+  const std::int64_t walked = core.Server.RowsWalked();
+  THostRun run(core, request.Mode, request.Internet ? *request.Internet : local, Utf8ToUString(fieldList));
+  if (request.ProgressLine)
+    core.Server.Activity = [&] {
+      progress.Update(core.Server.RowsWalked() - walked, core.Server.LastRecordCount(), run.Statements());
+    };
   auto start = std::chrono::steady_clock::now();
   TCallError click = items.front()->Click();
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  core.Server.Activity = nullptr;
+  progress.Clear();
   echo.Finish();
 
   if (Failed(click.Code))
     err << "zorvik-host: the click failed: " << Utf8(click.Description) << "\n";
   bool ok = Succeeded(click.Code) && errors.empty() && !refused && core.Kernel.Value(u"REFRESH") == u"YES";
+  try {
+    run.Finish(ok);
+  } catch (const Exception& e) {
+    err << "zorvik-host: the run could not be " << (preview ? "rolled back: " : "recorded: ") << Utf8(e.Message) << "\n";
+    ok = false;
+  }
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, "%.2f s", seconds);
-  out << "\nRows walked:      " << core.Faults.Calls("Next") - walked << "\n"
-      << "Statements sent:  " << core.Server.StatementsRun() - statements << "\n"
-      << "Rows changed:     " << core.Server.RowsChanged() - changed << "\n"
-      << "Elapsed time:     " << elapsed << "\n"
-      << "Result:           " << (ok ? "the update run succeeded" : "the update run failed") << "\n";
+  out << "\nRows walked:      " << GroupDigits(core.Server.RowsWalked() - walked) << "\n"
+      << "Statements sent:  " << GroupDigits(run.Statements()) << "\n"
+      << "Rows changed:     " << GroupDigits(run.RowsChanged()) << "\n";
+  if (request.Mode != THostRun::TMode::Plain)
+    for (const std::string& line : ColumnCountLines(run.Counts())) out << "  " << line << "\n";
+  out << "Elapsed time:     " << elapsed << "\n";
+  if (preview)
+    out << "Preview:          rolled back; the callbook is unchanged\n";
+  else if (run.Number() > 0)
+    out << "Journal run:      " << run.Number() << "\n";
+  out << "Result:           " << (ok ? "the update run succeeded" : "the update run failed") << "\n";
+  if (preview) {
+    PrintPreview(run.Changes(), out);
+    if (request.PreviewFile) {
+      std::ostringstream text;
+      WriteChangesTsv(run.Changes(), text);
+      try {
+        ReplaceFileContents(ExpandFileName(*request.PreviewFile), text.str());
+      } catch (const Exception& e) {
+        err << "zorvik-host: cannot write the preview to " << Utf8(*request.PreviewFile) << ": " << Utf8(e.Message) << "\n";
+        ok = false;
+      }
+    }
+  }
   return ok;
 }

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "host/HostCommandLine.h"
+#include "host/HostTerminal.h"
 #ifdef ZORVIK_HOST_GUI
 #include "host/HostGui.h"
 #endif
@@ -11,5 +12,5 @@ int main(int argc, char** argv) {
 #ifdef ZORVIK_HOST_GUI
   if (IsHostGuiCommand(args)) return RunHostGui(args, std::cout, std::cerr);
 #endif
-  return RunHostCommandLine(args, std::cout, std::cerr);
+  return RunHostCommandLine(args, std::cout, std::cerr, StandardErrorIsTerminal());
 }

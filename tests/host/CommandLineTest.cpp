@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "host/HostTestUtil.h"
+#include "host/HostUpdate.h"
 
 namespace {
 
@@ -99,6 +100,44 @@ TEST_F(CommandLine, UpdateFailuresExitNonZero) {
   EXPECT_NE(notZip.out.find("the update run failed"), std::string::npos);
   EXPECT_EQ(Run("update --fields name,colour").code, 2);
   EXPECT_EQ(Run("update --local a.zip --internet http://x/").code, 2);
+}
+
+TEST_F(CommandLine, PreviewThenUpdateThenHistoryAndUndo) {
+  ASSERT_EQ(Run("callbook import '" + UStringToUtf8(ExamplesDir()) + "/sample-callbook.tsv'").code, 0);
+  const std::string before = Run("callbook export").out;
+
+  TRun preview = Run("update --preview --preview-file '" + dir.File("changes.tsv") + "'");
+  ASSERT_EQ(preview.code, 0) << preview.err;
+  EXPECT_NE(preview.out.find("  Name filled or lengthened: "), std::string::npos) << preview.out;
+  EXPECT_EQ(preview.err.find("\r"), std::string::npos) << "a progress line was drawn on a file";
+  EXPECT_EQ(Run("callbook export").out, before);
+  EXPECT_EQ(ReadFile(dir.File("changes.tsv")).rfind("OMCALL\tCOLUMN\tOLD\tNEW\n", 0), 0u);
+  EXPECT_NE(Run("history").out.find("no runs yet"), std::string::npos);
+
+  TRun update = Run("update");
+  ASSERT_EQ(update.code, 0) << update.err;
+  EXPECT_NE(update.out.find("Journal run:      1\n"), std::string::npos) << update.out;
+  const std::string after = Run("callbook export").out;
+  TRun history = Run("history");
+  ASSERT_EQ(history.code, 0);
+  EXPECT_NE(history.out.find("\n1\tupdate\t"), std::string::npos) << history.out;
+  EXPECT_NE(history.out.find("\tsucceeded\t11\t13\t"), std::string::npos) << history.out;
+
+  TRun undo = Run("undo");
+  ASSERT_EQ(undo.code, 0) << undo.err;
+  EXPECT_NE(undo.out.find("Undo run 2 took back run 1: "), std::string::npos) << undo.out;
+  EXPECT_EQ(Run("callbook export").out, before);
+  // Undoing run 1 again finds none of its values in place and leaves every row alone.
+  TRun again = Run("undo 1");
+  EXPECT_NE(again.out.find(" rows restored (0 values)"), std::string::npos) << again.out;
+  EXPECT_NE(again.out.find("\n  Q0ABC  OMNAME holds \"Al\", run 1 left \" Alan \""), std::string::npos)
+      << again.out;
+  EXPECT_EQ(Run("undo 2").code, 0);
+  EXPECT_EQ(Run("callbook export").out, after);
+
+  for (const char* usage : {"undo x", "undo 1 2", "history 1", "--preview-file f update", "--preview --no-journal update"})
+    EXPECT_EQ(Run(usage).code, 2) << usage;
+  EXPECT_EQ(Run("undo 99").code, 1);
 }
 
 }  // namespace

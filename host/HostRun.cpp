@@ -1,0 +1,75 @@
+#include "host/HostRun.h"
+
+#include <ostream>
+
+#include "host/CallbookFile.h"
+
+THostRun::THostRun(THostCore& core, TMode mode, UStringView source, UStringView fields)
+    : FCore(core), FMode(mode), FStatements0(core.Server.StatementsRun()), FRows0(core.Server.RowsChanged()) {
+  TCallbookDb& db = core.Server.Db();
+  if (mode == TMode::Journal) FNumber = db.BeginRun(u"update", source, fields);
+  if (mode == TMode::Preview) db.BeginPreview();
+}
+
+THostRun::~THostRun() {
+  if (!FOpen) return;
+  try {
+    Finish(false);
+  } catch (...) {
+  }
+}
+
+std::int64_t THostRun::Statements() const { return FCore.Server.StatementsRun() - FStatements0; }
+std::int64_t THostRun::RowsChanged() const { return FCore.Server.RowsChanged() - FRows0; }
+
+void THostRun::Finish(bool succeeded) {
+  if (!FOpen) return;
+  FOpen = false;
+  TCallbookDb& db = FCore.Server.Db();
+  switch (FMode) {
+    case TMode::Journal:
+      FCounts = db.EndRun(succeeded, Statements(), RowsChanged());
+      break;
+    case TMode::Preview:
+      FChanges = db.EndPreview();
+      for (const TValueChange& c : FChanges) ++FCounts[c.Column];
+      break;
+    case TMode::Plain:
+      db.Commit();
+      break;
+  }
+}
+
+std::string GroupDigits(std::int64_t n) {
+  std::string digits = std::to_string(n < 0 ? -n : n), out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return n < 0 ? "-" + out : out;
+}
+
+std::vector<std::string> ColumnCountLines(const TColumnCounts& counts) {
+  static const char* const kLabels[kCallbookColumnCount] = {
+      "Callsign changed",          "Name filled or lengthened",  "QTH filled or lengthened",
+      "Grid filled or lengthened", "State filled or lengthened", "QSL manager set",
+      "Bureau flag set"};
+  std::vector<std::string> lines;
+  for (int c = 0; c < kCallbookColumnCount; ++c) {
+    const bool always = c >= 1 && c <= 5;
+    if (always || counts[c] != 0) lines.push_back(std::string(kLabels[c]) + ": " + GroupDigits(counts[c]));
+  }
+  return lines;
+}
+
+void WriteChangesTsv(const std::vector<TValueChange>& changes, std::ostream& out) {
+  out << "OMCALL\tCOLUMN\tOLD\tNEW\n";
+  for (const TValueChange& c : changes) {
+    WriteTsvValue(out, c.Call);
+    out << '\t' << UStringToUtf8(CallbookColumnName(c.Column)) << '\t';
+    WriteTsvValue(out, c.Old);
+    out << '\t';
+    WriteTsvValue(out, c.New);
+    out << '\n';
+  }
+}

@@ -141,4 +141,30 @@ INSTANTIATE_TEST_SUITE_P(
         TDamaged{"NotUtf8", "OMCALL\tOMNAME\nQ0A\t\xFF\xFE\n", "UTF-8"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(CallbookStore, PreviewIsTakenBackAndARunCountsItsChangesWithoutAJournal) {
+  TCallbookDb db(path);
+  Add(db, {{u"Q0A", u"Al", std::nullopt, std::nullopt, std::nullopt, std::nullopt, u"0"}});
+  const std::string saved = ReadFile(fs::path(path));
+  db.BeginPreview();
+  EXPECT_THROW(Add(db, {{u"Q0B"}}), EHostError);
+  EXPECT_EQ(Set(db, u"UPDATE CALLBOOK SET OMNAME='Alan',Use_BUREAU=TRUE WHERE OMCALL='Q0A'"), 1);
+  EXPECT_EQ(db.Select({UString(u"Q0A"), false})->Text(1), u"Alan");  // the walk sees it
+  db.Commit();
+  const std::vector<TValueChange> changes = db.EndPreview();
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_EQ(changes[0], (TValueChange{1, UString(u"Q0A"), 1, UString(u"Al"), UString(u"Alan")}));
+  EXPECT_EQ(changes[1], (TValueChange{1, UString(u"Q0A"), 6, UString(u"0"), UString(u"1")}));
+  EXPECT_EQ(db.Select({UString(u"Q0A"), false})->Text(1), u"Al");
+  EXPECT_EQ(ReadFile(fs::path(path)), saved);
+
+  EXPECT_FALSE(db.KeepsJournal());
+  EXPECT_EQ(db.BeginRun(u"update", u"x", u"name"), 0);
+  Set(db, u"UPDATE CALLBOOK SET OMNAME='Alan' WHERE OMCALL='Q0A'");
+  Set(db, u"UPDATE CALLBOOK SET OMNAME='Alan' WHERE OMCALL='Q0A'");  // no change the second time
+  const TColumnCounts counts = db.EndRun(true, 2, 2);
+  EXPECT_EQ(counts[1], 1);
+  EXPECT_EQ(TCallbookDb(path).Select({UString(u"Q0A"), false})->Text(1), u"Alan");
+  EXPECT_THROW(db.Undo(), EHostError);
+}
+
 }  // namespace

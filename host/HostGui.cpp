@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <initializer_list>
 #include <memory>
 #include <optional>
 
@@ -56,14 +57,13 @@ ui_runtime::Action Act(ui_runtime::Action::Kind kind, UString control, int index
 }
 
 // Plays a run of package through the dialog as a person would (Local data file, browse to
-// the package, Name and QTH, Update), then calls done.
-void PlayRun(const UString& package, std::function<void()> done) {
+// the package, tick the field boxes, Update), then calls done.
+void PlayRun(const UString& package, std::initializer_list<int> boxes, std::function<void()> done) {
   using A = ui_runtime::Action;
   ui_runtime::SetChooserHook([package](const ui_runtime::ChooserRequest&) { return std::optional<UString>(package); });
   ui_runtime::PostAction(Act(A::Select, u"rgLocation", 1));
   ui_runtime::PostAction(Act(A::Press, u"edSource"));
-  ui_runtime::PostAction(Act(A::Check, u"cgUseFields", 1));
-  ui_runtime::PostAction(Act(A::Check, u"cgUseFields", 2));
+  for (int box : boxes) ui_runtime::PostAction(Act(A::Check, u"cgUseFields", box));
   ui_runtime::PostAction(Act(A::Press, u"dbtUpdateOk"));
   ui_runtime::Post({[done = std::move(done)] {
                       qt_view::InstallFileChooser();
@@ -169,13 +169,26 @@ int RunHostGui(const std::vector<std::string>& args, std::ostream& out, std::ost
             if (QDialog* dialog = ShowingDialog()) dialog->close();
           };
           if (!FileExists(package)) return close();
-          PlayRun(package, [&, close] {
+          // Name and QTH.
+          PlayRun(package, {1, 2}, [&, close] {
             save(ShowingDialog(), PicturePath(file, "run"));
             close();
           });
         });
         actions.front()->trigger();
         save(window.get(), PicturePath(file, "main"));
+        // Then a preview of the same package with every field: what the run left to do.
+        const UString package = ExtractFilePath(zorvik::GetModuleFileName()) + u"examples/sample-package.zip";
+        if (FileExists(package)) {
+          QTimer::singleShot(100, [&] {
+            PlayRun(package, {1, 2, 3, 4, 5}, [] {
+              if (QDialog* dialog = ShowingDialog()) dialog->close();
+            });
+          });
+          window->PreviewUpdate();
+          QApplication::processEvents();
+          save(window->Preview(), PicturePath(file, "preview"));
+        }
         app.quit();
       });
     }

@@ -9,8 +9,10 @@
 // the program name, "gui" included. Opens the main window, loads the module, lists its
 // menu items and runs until the window closes. With --screenshot it opens the first
 // menu item's dialog, saves a picture of it to FILE, runs an update from the bundled
-// sample package through it and saves FILE-run, saves the main window as FILE-main
-// (each name with the word before the extension) and quits. Returns the exit code.
+// sample package through it and saves FILE-run, saves the main window as FILE-main,
+// previews the same package with every field ticked and saves the preview's window as
+// FILE-preview (each name with the word before the extension) and quits. Returns the
+// exit code.
 int RunHostGui(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // Whether the command line asks for the GUI.

@@ -15,12 +15,66 @@
 #include <QTimer>
 
 #include "host/HostGuiCallbookModel.h"
+#include "host/HostGuiPreview.h"
 #include "platform/OleAuto.h"
+#include "ui/IniFile.h"
 #include "ui/qt/QtToolkit.h"
 
 namespace {
 
 QString Hex(HRESULT hr) { return QStringLiteral("0x%1").arg(static_cast<std::uint32_t>(hr), 8, 16, QLatin1Char('0')).toUpper(); }
+
+// What the journal records as a run's source and fields: the person picks them in the
+// plug-in's dialog, after the run has been opened.
+constexpr char16_t kChosenInDialog[] = u"chosen in the dialog";
+
+// Calls its function when it goes out of scope.
+template <class F>
+class TOnExit {
+ public:
+  explicit TOnExit(F f) : f_(std::move(f)) {}
+  ~TOnExit() { f_(); }
+  TOnExit(const TOnExit&) = delete;
+  TOnExit& operator=(const TOnExit&) = delete;
+
+ private:
+  F f_;
+};
+
+UString U(const std::string& text) { return Utf8ToUString(text); }
+
+// "1 row" or "2 rows".
+UString Count(std::int64_t n, UStringView one, UStringView many) {
+  return U(GroupDigits(n)) + u" " + UString(n == 1 ? one : many);
+}
+
+UString Quoted(const std::optional<UString>& value) { return value ? u"\"" + *value + u"\"" : UString(u"NULL"); }
+
+UString Joined(const std::vector<std::string>& lines) {
+  UString out;
+  for (const std::string& line : lines) out += (out.empty() ? u"" : u", ") + U(line);
+  return out;
+}
+
+// The source and fields the plug-in's dialog stores in the host's settings file when it
+// closes after a successful run: "Resource" and the field boxes of its section, the
+// fields named as the command line names them. Nothing when the file holds none or
+// cannot be read.
+std::optional<std::pair<UString, UString>> DialogChoices(const UString& iniPath) {
+  static constexpr const char16_t* kKeys[] = {u"Name", u"QTH", u"Grid", u"State", u"Manager"};
+  static constexpr const char16_t* kWords[] = {u"name", u"qth", u"grid", u"state", u"qsl"};
+  try {
+    TIniFile ini(iniPath);
+    UString source = ini.ReadString(u"Zorvik", u"Resource", u"");
+    if (source.empty()) return std::nullopt;
+    UString fields;
+    for (int i = 0; i < 5; ++i)
+      if (ini.ReadBool(u"Zorvik", kKeys[i], false)) fields += (fields.empty() ? u"" : u",") + UString(kWords[i]);
+    return std::pair{source, fields};
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+}
 
 }  // namespace
 
@@ -39,6 +93,11 @@ THostGuiWindow::THostGuiWindow(THostCore& core) : core_(core) {
   file->addSeparator();
   file->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
   pluginMenu_ = menuBar()->addMenu(QStringLiteral("&Plug-ins"));
+  QMenu* callbook = menuBar()->addMenu(QStringLiteral("&Callbook"));
+  previewAction_ = callbook->addAction(QStringLiteral("Preview update\u2026"), this, [this] { PreviewUpdate(); });
+  previewAction_->setStatusTip(QStringLiteral("Run the plug-in's update and show what it would change, then take it back"));
+  undoAction_ = callbook->addAction(QStringLiteral("Undo last update"), this, [this] { UndoLastUpdate(); });
+  undoAction_->setStatusTip(QStringLiteral("Give the rows the newest update run changed their earlier values again"));
 
   model_ = new THostGuiCallbookModel(core_.Server.Db(), this);
   table_ = new QTableView;
@@ -66,6 +125,7 @@ THostGuiWindow::THostGuiWindow(THostCore& core) : core_(core) {
   timer_->start(250);
   Refresh();
   ReadLog();
+  EnableCommands();
 }
 
 THostGuiWindow::~THostGuiWindow() {
@@ -82,21 +142,139 @@ void THostGuiWindow::RebuildMenu() {
     action->setStatusTip(qt_view::ToQString(item->Hint()));
     action->setEnabled(item->Enabled());
     ComPtr<THostMenuItem> held = item;
-    connect(action, &QAction::triggered, this, [this, held] {
-      TCallError e = held->Click();
-      Poll(true);
-      RebuildMenu();
-      if (Failed(e.Code)) {
-        QString text = QStringLiteral("The plug-in reported HRESULT %1").arg(Hex(e.Code));
-        if (!e.Description.empty()) text += QStringLiteral(":\n") + qt_view::ToQString(e.Description);
-        QMessageBox::critical(this, QStringLiteral("zorvik-host"), text);
-      }
-    });
+    connect(action, &QAction::triggered, this, [this, held] { RunItem(*held.Get(), THostRun::TMode::Journal); });
   }
   if (pluginMenu_->isEmpty()) pluginMenu_->addAction(QStringLiteral("(no plug-in items)"))->setEnabled(false);
+  EnableCommands();
+}
+
+void THostGuiWindow::EnableCommands() {
+  bool anyItem = false;
+  for (const auto& item : core_.Menus.Items()) anyItem = anyItem || !item->Deleted();
+  pluginMenu_->setEnabled(!running_);
+  previewAction_->setEnabled(!running_ && anyItem);
+  undoAction_->setEnabled(!running_);
+}
+
+void THostGuiWindow::RunItem(THostMenuItem& item, THostRun::TMode mode) {
+  if (running_) return;
+  const bool preview = mode == THostRun::TMode::Preview;
+  running_ = true;
+  EnableCommands();
+  TOnExit ended([this] {
+    running_ = false;
+    EnableCommands();
+  });
+
+  core_.Kernel.ClearValue(u"REFRESH");
+  std::optional<THostRun> run;
+  try {
+    run.emplace(core_, mode, kChosenInDialog, kChosenInDialog);
+  } catch (const Exception& e) {
+    core_.Kernel.Log(u"The update run could not be opened: " + e.Message);
+    ReadLog();
+    QMessageBox::critical(this, QStringLiteral("zorvik-host"),
+                          QStringLiteral("The update run could not be opened:\n") + qt_view::ToQString(e.Message));
+    return;
+  }
+  const TCallError click = item.Click();
+  const bool succeeded = Succeeded(click.Code) && core_.Kernel.Value(u"REFRESH") == u"YES";
+  core_.Kernel.ClearValue(u"REFRESH");
+  std::optional<UString> finishError;
+  try {
+    run->Finish(succeeded);
+  } catch (const Exception& e) {
+    finishError = e.Message;
+  }
+
+  // One line in the host's log: which run, what it did, and per column what it changed.
+  UString line;
+  if (preview)
+    line = u"Update preview (rolled back, the callbook is unchanged): ";
+  else if (!core_.Server.Db().KeepsJournal())
+    line = u"Update run (not journaled): ";
+  else
+    line = u"Update run " + U(std::to_string(run->Number())) + u" (journal): ";
+  line += Count(run->Statements(), u"statement", u"statements") + u", " +
+          Count(run->RowsChanged(), u"row", u"rows") + (preview ? u" would change" : u" changed");
+  if (!finishError) line += u"; " + Joined(ColumnCountLines(run->Counts()));
+  line += succeeded ? u"; succeeded" : u"; failed";
+  if (succeeded) {
+    if (auto choices = DialogChoices(core_.Kernel.IniPath()))
+      line += u"; source " + choices->first + u", fields " + choices->second;
+  }
+  core_.Kernel.Log(line);
+  if (finishError)
+    core_.Kernel.Log(UString(preview ? u"The preview could not be rolled back: " : u"The run could not be recorded: ") +
+                     *finishError);
+
+  running_ = false;
+  Poll(true);
+  RebuildMenu();
+  if (Failed(click.Code)) {
+    QString text = QStringLiteral("The plug-in reported HRESULT %1").arg(Hex(click.Code));
+    if (!click.Description.empty()) text += QStringLiteral(":\n") + qt_view::ToQString(click.Description);
+    QMessageBox::critical(this, QStringLiteral("zorvik-host"), text);
+  }
+  if (finishError)
+    QMessageBox::critical(this, QStringLiteral("zorvik-host"), qt_view::ToQString(*finishError));
+  // A preview that changed nothing and did not finish was given up in the dialog: there
+  // is nothing to show.
+  if (preview && !finishError && (succeeded || !run->Changes().empty())) {
+    if (preview_) preview_->close();
+    QString heading = QStringLiteral("The plug-in's run %1: %2 statements would change %3 rows. They were rolled "
+                                     "back; the callbook is unchanged.")
+                          .arg(succeeded ? QStringLiteral("succeeded") : QStringLiteral("failed"),
+                               QString::fromStdString(GroupDigits(run->Statements())),
+                               QString::fromStdString(GroupDigits(run->RowsChanged())));
+    preview_ = new THostGuiPreview(run->Changes(), run->Counts(), heading, this);
+    preview_->show();
+  }
+}
+
+void THostGuiWindow::PreviewUpdate() {
+  for (const auto& item : core_.Menus.Items()) {
+    if (item->Deleted()) continue;
+    ComPtr<THostMenuItem> held = item;
+    RunItem(*held.Get(), THostRun::TMode::Preview);
+    return;
+  }
+}
+
+void THostGuiWindow::UndoLastUpdate() {
+  if (running_) return;
+  running_ = true;
+  EnableCommands();
+  TOnExit ended([this] {
+    running_ = false;
+    EnableCommands();
+  });
+  std::optional<UString> error;
+  try {
+    const TUndoOutcome o = core_.Server.Db().Undo();
+    core_.Kernel.Log(u"Undo run " + U(std::to_string(o.Run)) + u" took back run " + U(std::to_string(o.Undone)) +
+                     u": " + Count(o.RowsRestored, u"row", u"rows") + u" restored, " +
+                     Count(std::int64_t(o.Conflicts.size()), u"conflict", u"conflicts"));
+    for (const TUndoConflict& c : o.Conflicts) {
+      UString text = u"  Left alone: " + c.Call.value_or(u"(no callsign)");
+      if (c.Missing)
+        text += u": row no longer in the callbook";
+      else
+        text += u", " + UString(CallbookColumnName(c.Column)) + u": expected " + Quoted(c.Expected) + u", found " +
+                Quoted(c.Found);
+      core_.Kernel.Log(text);
+    }
+  } catch (const Exception& e) {
+    error = e.Message;
+    core_.Kernel.Log(u"Undo failed: " + e.Message);
+  }
+  running_ = false;
+  Poll(true);
+  if (error) QMessageBox::warning(this, QStringLiteral("Undo last update"), qt_view::ToQString(*error));
 }
 
 void THostGuiWindow::Poll(bool forceRefresh) {
+  if (running_) return ReadLog();
   if (forceRefresh || core_.Kernel.Value(u"REFRESH") == u"YES") {
     // Taken: the flag is cleared so that the next run's "YES" is seen again.
     if (!forceRefresh) core_.Kernel.SetValue(BStr(u"REFRESH").Get(), BStr(u"").Get());

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Renders the plug-in's update dialog under a virtual X server to a PNG for review, with
-# a picture of the host's main window beside it (FILE-main.png).
+# pictures of the dialog after a run (FILE-run.png), the host's main window
+# (FILE-main.png) and the window of a previewed update (FILE-preview.png) beside it.
 #   scripts/screenshot.sh [FILE]        (default: screenshots/update-dialog.png)
 # Uses the build in BUILD_DIR (default: build), building zorvik-host and the module there
 # when they are missing.

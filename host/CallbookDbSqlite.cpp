@@ -60,6 +60,7 @@ TCallbookDb::TStore::~TStore() {
   } catch (...) {
   }
   FUpdates.clear();
+  FRecordInsert.reset();
   FBegin.reset();
   FCommit.reset();
 }
@@ -143,8 +144,12 @@ int TCallbookDb::Exec(const TCallbookUpdate& update) {
   int rc = sqlite3_step(s);
   sqlite3_reset(s);
   sqlite3_clear_bindings(s);
-  if (rc != SQLITE_DONE) st.Fail("cannot update");
+  if (rc != SQLITE_DONE) {
+    st.DiscardRecords();
+    st.Fail("cannot update");
+  }
   int changed = sqlite3_changes(st.FDb.get());
+  if (st.FRecording != TRecording::None) st.FlushRecords();
   if (st.FRecording != TRecording::Preview && std::chrono::steady_clock::now() - st.FTransactionStart >= kCommitInterval)
     st.Commit();
   return changed;

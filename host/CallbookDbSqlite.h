@@ -2,12 +2,18 @@
 // its journal). Only those files include this header.
 #pragma once
 
+// SQLite reports rows about to change only with its pre-update hook declared.
+#ifndef SQLITE_ENABLE_PREUPDATE_HOOK
+#define SQLITE_ENABLE_PREUPDATE_HOOK
+#endif
 #include <sqlite3.h>
 
 #include <chrono>
+#include <array>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/CallbookDb.h"
 
@@ -41,14 +47,43 @@ struct TCallbookDb::TStore {
   void Rollback();
   // Whether the database holds the journal's tables.
   bool HasJournal();
-  // Routes every changed value of the statements that follow into table (a run's
-  // number or the preview's marker in run), until DropCapture.
+  // Records every row the statements that follow change, in table under run (0 for a
+  // preview), until DropCapture. SQLite reports each row before it changes it; the rows
+  // of a statement are kept until it has run, then written by FlushRecords.
   void CreateCapture(const std::string& table, std::int64_t run);
   void DropCapture();
+  // Writes the change rows the last statement made; raises, after rolling back the open
+  // transaction so that no change stays without its record, when one could not be kept.
+  void FlushRecords();
+  // Forgets the change rows of a statement that failed (SQLite took its changes back).
+  void DiscardRecords();
+  static int ImageParameter(int column) { return 5 + 2 * column; }
 
   const UString& FPath;
   std::unique_ptr<sqlite3, TSqliteCloser> FDb;
   std::map<std::uint32_t, TSqliteStatement> FUpdates;  // by the shape of the SET list
+  struct TValueFree {
+    void operator()(sqlite3_value* v) const { sqlite3_value_free(v); }
+  };
+  using TValue = std::unique_ptr<sqlite3_value, TValueFree>;
+  // A value a statement changed, its text or blob kept in FArena.
+  struct TPendingValue {
+    int Type = SQLITE_NULL;
+    std::int64_t Int = 0;
+    double Real = 0;
+    std::size_t Offset = 0, Length = 0;
+  };
+  // A row the running statement changed: which columns, and their values before and after.
+  struct TPendingChange {
+    std::int64_t Row = 0;
+    std::uint32_t Bits = 0;
+    TPendingValue Call;
+    std::array<TPendingValue, kCallbookColumnCount> Old, New;
+  };
+  std::vector<TPendingChange> FPending;
+  std::string FArena;
+  bool FCaptureFailed = false;
+  TSqliteStatement FRecordInsert;
   TSqliteStatement FBegin, FCommit;
   bool FInTransaction = false;
   std::chrono::steady_clock::time_point FTransactionStart;

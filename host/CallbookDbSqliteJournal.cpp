@@ -1,12 +1,16 @@
-// The SQLite callbook's journal and preview. Changed values are caught by temporary
-// triggers on this connection's CALLBOOK, one per column, so they are written by the
-// statement that changes them, in its transaction, and cost no second lookup.
+// The SQLite callbook's journal and preview. While a run or preview is open, SQLite
+// reports every row an update is about to change, with its values before and after; the
+// rows whose values differ are recorded right after the statement, in its transaction.
 //
-// JOURNAL_RUN holds one row per run; JOURNAL_CHANGE one row per changed value, with the
-// callbook row's rowid, its callsign, the column's name and the value before and after.
-// The tables are made by the first run, so a callbook that was never updated, or only
-// previewed, is never written.
+// JOURNAL_RUN holds one row per run, with the first and last JOURNAL_CHANGE id it wrote.
+// JOURNAL_CHANGE holds one row per row a statement changed: the callbook row's rowid, its
+// callsign, a bit per column that changed (bit 0 is OMCALL, in table order), and for each
+// changed column the value before (OLD_<column>) and after (NEW_<column>); the columns of
+// unchanged values hold NULL. One row per changed row, not per value, keeps the cost of a
+// run's journal low. The tables are made by the first run, so a callbook that was never
+// updated, or only previewed, is never written.
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 #include "host/CallbookDbSqlite.h"
@@ -18,10 +22,30 @@ namespace {
 constexpr const char* kPreviewTable = "ZPREVIEW_CHANGE";
 constexpr const char* kJournalTable = "JOURNAL_CHANGE";
 
-struct TValueFree {
-  void operator()(sqlite3_value* v) const { sqlite3_value_free(v); }
-};
-using TValue = std::unique_ptr<sqlite3_value, TValueFree>;
+std::string ColumnName(int column) { return UStringToUtf8(CallbookColumnName(column)); }
+
+// OLD_OMCALL,NEW_OMCALL,...,OLD_Use_BUREAU,NEW_Use_BUREAU
+std::string ImageColumns() {
+  std::string list;
+  for (int c = 0; c < kCallbookColumnCount; ++c)
+    list += (c ? ",OLD_" : "OLD_") + ColumnName(c) + ",NEW_" + ColumnName(c);
+  return list;
+}
+
+// The change table's columns after ID: the run, the row, its callsign, the changed bits
+// and the images.
+std::string ChangeTableColumns() {
+  std::string cols = "RUN INTEGER NOT NULL, CALLBOOK_ROW INTEGER NOT NULL, OMCALL TEXT, CHANGED INTEGER NOT NULL";
+  for (int c = 0; c < kCallbookColumnCount; ++c) cols += ", OLD_" + ColumnName(c) + ", NEW_" + ColumnName(c);
+  return cols;
+}
+
+// What ReadChanges reads, from table.
+std::string SelectChanges(const char* table) {
+  return "SELECT CALLBOOK_ROW,OMCALL,CHANGED," + ImageColumns() + " FROM " + table;
+}
+
+using TValue = TCallbookDb::TStore::TValue;
 
 TValue Dup(sqlite3_value* v) {
   TValue copy(sqlite3_value_dup(v));
@@ -59,28 +83,51 @@ bool SameValue(sqlite3_value* a, sqlite3_value* b) {
   return na == nb && (na == 0 || std::equal(pa, pa + na, pb));
 }
 
-std::string ColumnName(int column) { return UStringToUtf8(CallbookColumnName(column)); }
-
-// A change row's column, read back from a file that may have been edited by hand.
-int ColumnOf(sqlite3_stmt* s, int index, const UString& path) {
-  auto column = FindCallbookColumn(TextOr(s, index));
-  if (!column) throw EHostError(E_FAIL, u"Callbook " + path + u": the journal names an unknown column " + TextOr(s, index));
-  return *column;
-}
 
 void BindText(sqlite3_stmt* s, int index, UStringView text) {
   sqlite3_bind_text16(s, index, text.data(), static_cast<int>(text.size() * 2), SQLITE_TRANSIENT);
 }
 
-// The changes of a select whose columns are CALLBOOK_ROW, OMCALL, COL, OLD, NEW.
+// Whether column is among the changed bits of a change row.
+bool Changed(std::int64_t bits, int column) { return (bits >> column & 1) != 0; }
+
+// The values of the change rows a SelectChanges statement yields, one per changed column,
+// in table order within a row.
 std::vector<TValueChange> ReadChanges(sqlite3_stmt* s, const TCallbookDb::TStore& st) {
   std::vector<TValueChange> changes;
   for (int rc; (rc = sqlite3_step(s)) != SQLITE_DONE;) {
     if (rc != SQLITE_ROW) st.Fail("cannot read the journal");
-    changes.push_back({sqlite3_column_int64(s, 0), ColumnText(s, 1), ColumnOf(s, 2, st.FPath), ColumnText(s, 3),
-                       ColumnText(s, 4)});
+    const std::int64_t bits = sqlite3_column_int64(s, 2);
+    for (int c = 0; c < kCallbookColumnCount; ++c)
+      if (Changed(bits, c))
+        changes.push_back({sqlite3_column_int64(s, 0), ColumnText(s, 1), c, ColumnText(s, 3 + 2 * c),
+                           ColumnText(s, 4 + 2 * c)});
   }
   return changes;
+}
+
+// The change rows of a run: from its first id on (to its last when it ended), and of the
+// run, should another program's run have written between them.
+std::string RunChanges(std::int64_t first, std::optional<std::int64_t> last, std::int64_t run) {
+  std::string where = " WHERE ID>=" + std::to_string(first);
+  if (last) where += " AND ID<=" + std::to_string(*last);
+  return where + " AND RUN=" + std::to_string(run);
+}
+
+// The change rows of a run as RunChanges selects them, read from the run's row.
+std::string RunChangesOf(const TCallbookDb::TStore& st, std::int64_t run) {
+  TSqliteStatement s(nullptr);
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(st.FDb.get(), "SELECT FIRST_CHANGE,LAST_CHANGE FROM JOURNAL_RUN WHERE RUN=?1", -1, &raw,
+                         nullptr) != SQLITE_OK)
+    st.Fail("cannot read the journal");
+  s.reset(raw);
+  sqlite3_bind_int64(raw, 1, run);
+  if (sqlite3_step(raw) != SQLITE_ROW)
+    throw EHostError(E_INVALIDARG, u"The journal holds no run " + Utf8ToUString(std::to_string(run)) + u".");
+  std::optional<std::int64_t> last;
+  if (sqlite3_column_type(raw, 1) != SQLITE_NULL) last = sqlite3_column_int64(raw, 1);
+  return RunChanges(sqlite3_column_int64(raw, 0), last, run);
 }
 
 }  // namespace
@@ -95,18 +142,139 @@ bool TCallbookDb::TStore::HasJournal() {
   return sqlite3_column_int(s.get(), 0) == 2;
 }
 
-void TCallbookDb::TStore::CreateCapture(const std::string& table, std::int64_t run) {
-  for (int c = 0; c < kCallbookColumnCount; ++c) {
-    const std::string col = ColumnName(c);
-    Run("CREATE TEMP TRIGGER ZCAPTURE_" + col + " AFTER UPDATE OF " + col + " ON main.CALLBOOK WHEN OLD." + col +
-        " IS NOT NEW." + col + " BEGIN INSERT INTO " + table + " (RUN,CALLBOOK_ROW,OMCALL,COL,OLD,NEW) VALUES (" +
-        std::to_string(run) + ",OLD.rowid,OLD.OMCALL,'" + col + "',OLD." + col + ",NEW." + col + "); END");
+namespace {
+
+// Keeps a value of a changed row; text and blobs go to the arena.
+TCallbookDb::TStore::TPendingValue Keep(std::string& arena, sqlite3_value* v) {
+  TCallbookDb::TStore::TPendingValue kept;
+  kept.Type = sqlite3_value_type(v);
+  switch (kept.Type) {
+    case SQLITE_INTEGER:
+      kept.Int = sqlite3_value_int64(v);
+      break;
+    case SQLITE_FLOAT:
+      kept.Real = sqlite3_value_double(v);
+      break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+      const void* p = kept.Type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(v)) : sqlite3_value_blob(v);
+      kept.Offset = arena.size();
+      kept.Length = static_cast<std::size_t>(sqlite3_value_bytes(v));
+      if (kept.Length) arena.append(static_cast<const char*>(p), kept.Length);
+      break;
+    }
+    default:
+      break;
+  }
+  return kept;
+}
+
+void Bind(sqlite3_stmt* s, int param, const TCallbookDb::TStore::TPendingValue& v, const std::string& arena) {
+  switch (v.Type) {
+    case SQLITE_INTEGER:
+      sqlite3_bind_int64(s, param, v.Int);
+      break;
+    case SQLITE_FLOAT:
+      sqlite3_bind_double(s, param, v.Real);
+      break;
+    case SQLITE_TEXT:
+      sqlite3_bind_text(s, param, arena.data() + v.Offset, static_cast<int>(v.Length), SQLITE_STATIC);
+      break;
+    case SQLITE_BLOB:
+      sqlite3_bind_blob(s, param, arena.data() + v.Offset, static_cast<int>(v.Length), SQLITE_STATIC);
+      break;
+    default:
+      sqlite3_bind_null(s, param);
   }
 }
 
+// SQLite's report of a row about to change. Only updates of main.CALLBOOK count; the
+// columns whose values differ are kept with both values. Nothing may raise through
+// SQLite, so a failure only marks the capture as failed.
+void BeforeChange(void* context, sqlite3* db, int op, const char* schema, const char* table, sqlite3_int64 row,
+                  sqlite3_int64) {
+  auto& st = *static_cast<TCallbookDb::TStore*>(context);
+  if (op != SQLITE_UPDATE || std::strcmp(table, "CALLBOOK") != 0 || std::strcmp(schema, "main") != 0) return;
+  try {
+    TCallbookDb::TStore::TPendingChange change;
+    sqlite3_value* call = nullptr;
+    const std::size_t mark = st.FArena.size();
+    for (int c = 0; c < kCallbookColumnCount; ++c) {
+      sqlite3_value *before = nullptr, *after = nullptr;
+      if (sqlite3_preupdate_old(db, c, &before) != SQLITE_OK || sqlite3_preupdate_new(db, c, &after) != SQLITE_OK)
+        throw std::bad_alloc();
+      if (c == 0) call = before;
+      if (SameValue(before, after)) continue;
+      change.Bits |= 1u << c;
+      change.Old[c] = Keep(st.FArena, before);
+      change.New[c] = Keep(st.FArena, after);
+    }
+    if (!change.Bits) {
+      st.FArena.resize(mark);
+      return;
+    }
+    change.Row = row;
+    change.Call = Keep(st.FArena, call);
+    st.FPending.push_back(change);
+  } catch (...) {
+    st.FCaptureFailed = true;
+  }
+}
+
+}  // namespace
+
+void TCallbookDb::TStore::CreateCapture(const std::string& table, std::int64_t run) {
+  std::string params;
+  for (int p = 1; p <= ImageParameter(kCallbookColumnCount - 1) + 1; ++p) params += (p > 1 ? ",?" : "?") + std::to_string(p);
+  FRecordInsert = Prepare("INSERT INTO " + table + " (RUN,CALLBOOK_ROW,OMCALL,CHANGED," + ImageColumns() + ") VALUES (" +
+                          params + ")");
+  FRun = run;
+  DiscardRecords();
+  sqlite3_preupdate_hook(FDb.get(), BeforeChange, this);
+}
+
 void TCallbookDb::TStore::DropCapture() {
-  for (int c = 0; c < kCallbookColumnCount; ++c)
-    sqlite3_exec(FDb.get(), ("DROP TRIGGER IF EXISTS temp.ZCAPTURE_" + ColumnName(c)).c_str(), nullptr, nullptr, nullptr);
+  sqlite3_preupdate_hook(FDb.get(), nullptr, nullptr);
+  DiscardRecords();
+  FRecordInsert.reset();
+}
+
+void TCallbookDb::TStore::DiscardRecords() {
+  FPending.clear();
+  FArena.clear();
+  FCaptureFailed = false;
+}
+
+void TCallbookDb::TStore::FlushRecords() {
+  if (FCaptureFailed) {
+    DiscardRecords();
+    Rollback();
+    throw EHostError(E_OUTOFMEMORY, u"Callbook " + FPath +
+                                        u": a change could not be recorded; the changes since the last commit were "
+                                        u"taken back.");
+  }
+  sqlite3_stmt* s = FRecordInsert.get();
+  try {
+    for (const TPendingChange& change : FPending) {
+      sqlite3_bind_int64(s, 1, FRun);
+      sqlite3_bind_int64(s, 2, change.Row);
+      Bind(s, 3, change.Call, FArena);
+      sqlite3_bind_int64(s, 4, change.Bits);
+      // Unchanged columns' images are NULL, as the bits say.
+      for (int c = 0; c < kCallbookColumnCount; ++c) {
+        Bind(s, ImageParameter(c), change.Old[c], FArena);
+        Bind(s, ImageParameter(c) + 1, change.New[c], FArena);
+      }
+      Step(s, "cannot record a change");
+    }
+  } catch (...) {
+    // A change without its record must not stay.
+    DiscardRecords();
+    Rollback();
+    throw;
+  }
+  FPending.clear();
+  FArena.clear();
 }
 
 std::int64_t TCallbookDb::BeginRun(UStringView kind, UStringView source, UStringView fields,
@@ -118,12 +286,13 @@ std::int64_t TCallbookDb::BeginRun(UStringView kind, UStringView source, UString
   try {
     st.Run("CREATE TABLE IF NOT EXISTS JOURNAL_RUN (RUN INTEGER PRIMARY KEY, KIND TEXT NOT NULL, STARTED TEXT NOT NULL, "
            "ENDED TEXT, SOURCE TEXT, FIELDS TEXT, RESULT TEXT, STATEMENTS INTEGER NOT NULL DEFAULT 0, "
-           "ROWS_CHANGED INTEGER NOT NULL DEFAULT 0, VALUES_CHANGED INTEGER NOT NULL DEFAULT 0, UNDOES INTEGER)");
-    st.Run("CREATE TABLE IF NOT EXISTS JOURNAL_CHANGE (ID INTEGER PRIMARY KEY, RUN INTEGER NOT NULL, "
-           "CALLBOOK_ROW INTEGER NOT NULL, OMCALL TEXT, COL TEXT NOT NULL, OLD, NEW)");
-    st.Run("CREATE INDEX IF NOT EXISTS JOURNAL_CHANGE_RUN ON JOURNAL_CHANGE (RUN)");
+           "ROWS_CHANGED INTEGER NOT NULL DEFAULT 0, VALUES_CHANGED INTEGER NOT NULL DEFAULT 0, UNDOES INTEGER, "
+           "FIRST_CHANGE INTEGER NOT NULL, LAST_CHANGE INTEGER)");
+    st.Run("CREATE TABLE IF NOT EXISTS JOURNAL_CHANGE (ID INTEGER PRIMARY KEY, " + ChangeTableColumns() + ")");
+    // Ids only grow, so the run's change rows are those from the next id on.
     TSqliteStatement ins = st.Prepare(
-        "INSERT INTO JOURNAL_RUN (KIND,STARTED,SOURCE,FIELDS,UNDOES) VALUES (?1,datetime('now','localtime'),?2,?3,?4)");
+        "INSERT INTO JOURNAL_RUN (KIND,STARTED,SOURCE,FIELDS,UNDOES,FIRST_CHANGE) VALUES "
+        "(?1,datetime('now','localtime'),?2,?3,?4,(SELECT IFNULL(MAX(ID),0)+1 FROM JOURNAL_CHANGE))");
     BindText(ins.get(), 1, kind);
     BindText(ins.get(), 2, source);
     BindText(ins.get(), 3, fields);
@@ -144,16 +313,28 @@ std::int64_t TCallbookDb::BeginRun(UStringView kind, UStringView source, UString
 TColumnCounts TCallbookDb::EndRun(bool succeeded, std::int64_t statements, std::int64_t rowsChanged) {
   TStore& st = *FStore;
   if (st.FRecording != TRecording::Journal) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no run is open.");
+  TColumnCounts counts{};
   TryFinally(
       [&] {
         st.Begin();
+        // The run's values per column, counted over its change rows.
+        TSqliteStatement count =
+            st.Prepare("SELECT CHANGED,COUNT(*) FROM JOURNAL_CHANGE" + RunChangesOf(st, st.FRun) + " GROUP BY CHANGED");
+        std::int64_t values = 0;
+        for (int rc; (rc = sqlite3_step(count.get())) != SQLITE_DONE;) {
+          if (rc != SQLITE_ROW) st.Fail("cannot count the run's changes");
+          const std::int64_t bits = sqlite3_column_int64(count.get(), 0), n = sqlite3_column_int64(count.get(), 1);
+          for (int c = 0; c < kCallbookColumnCount; ++c)
+            if (Changed(bits, c)) counts[c] += n, values += n;
+        }
         TSqliteStatement end = st.Prepare(
             "UPDATE JOURNAL_RUN SET ENDED=datetime('now','localtime'),RESULT=?2,STATEMENTS=?3,ROWS_CHANGED=?4,"
-            "VALUES_CHANGED=(SELECT COUNT(*) FROM JOURNAL_CHANGE WHERE RUN=?1) WHERE RUN=?1");
+            "VALUES_CHANGED=?5,LAST_CHANGE=(SELECT IFNULL(MAX(ID),0) FROM JOURNAL_CHANGE) WHERE RUN=?1");
         sqlite3_bind_int64(end.get(), 1, st.FRun);
         BindText(end.get(), 2, succeeded ? u"succeeded" : u"failed");
         sqlite3_bind_int64(end.get(), 3, statements);
         sqlite3_bind_int64(end.get(), 4, rowsChanged);
+        sqlite3_bind_int64(end.get(), 5, values);
         st.Step(end.get(), "cannot record the end of the run");
         st.Commit();
       },
@@ -161,14 +342,6 @@ TColumnCounts TCallbookDb::EndRun(bool succeeded, std::int64_t statements, std::
         st.DropCapture();
         st.FRecording = TRecording::None;
       });
-
-  TColumnCounts counts{};
-  TSqliteStatement count = st.Prepare("SELECT COL,COUNT(*) FROM JOURNAL_CHANGE WHERE RUN=?1 GROUP BY COL");
-  sqlite3_bind_int64(count.get(), 1, st.FRun);
-  for (int rc; (rc = sqlite3_step(count.get())) != SQLITE_DONE;) {
-    if (rc != SQLITE_ROW) st.Fail("cannot count the run's changes");
-    counts[ColumnOf(count.get(), 0, FPath)] += sqlite3_column_int64(count.get(), 1);
-  }
   return counts;
 }
 
@@ -177,8 +350,7 @@ void TCallbookDb::BeginPreview() {
   if (st.FRecording != TRecording::None) throw EHostError(E_FAIL, u"Callbook " + FPath + u": a run is already open.");
   st.Commit();
   try {
-    st.Run(std::string("CREATE TEMP TABLE ") + kPreviewTable +
-           " (ID INTEGER PRIMARY KEY, RUN INTEGER, CALLBOOK_ROW INTEGER, OMCALL, COL TEXT, OLD, NEW)");
+    st.Run(std::string("CREATE TEMP TABLE ") + kPreviewTable + " (ID INTEGER PRIMARY KEY, " + ChangeTableColumns() + ")");
     st.CreateCapture(kPreviewTable, 0);
     st.Begin();
   } catch (...) {
@@ -194,8 +366,7 @@ std::vector<TValueChange> TCallbookDb::EndPreview() {
   if (st.FRecording != TRecording::Preview) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no preview is open.");
   return TryFinally(
       [&] {
-        TSqliteStatement s =
-            st.Prepare(std::string("SELECT CALLBOOK_ROW,OMCALL,COL,OLD,NEW FROM ") + kPreviewTable + " ORDER BY ID");
+        TSqliteStatement s = st.Prepare(SelectChanges(kPreviewTable) + " ORDER BY ID");
         return ReadChanges(s.get(), st);
       },
       [&] {
@@ -236,8 +407,7 @@ std::vector<TValueChange> TCallbookDb::Changes(std::int64_t run) {
   const auto runs = Runs();
   if (std::none_of(runs.begin(), runs.end(), [&](const TJournalRun& r) { return r.Number == run; }))
     throw EHostError(E_INVALIDARG, u"The journal holds no run " + Utf8ToUString(std::to_string(run)) + u".");
-  TSqliteStatement s = st.Prepare("SELECT CALLBOOK_ROW,OMCALL,COL,OLD,NEW FROM JOURNAL_CHANGE WHERE RUN=?1 ORDER BY ID");
-  sqlite3_bind_int64(s.get(), 1, run);
+  TSqliteStatement s = st.Prepare(SelectChanges(kJournalTable) + RunChangesOf(st, run) + " ORDER BY ID");
   return ReadChanges(s.get(), st);
 }
 
@@ -289,22 +459,28 @@ TUndoOutcome TCallbookDb::Undo(std::optional<std::int64_t> run) {
   std::vector<TRowChange> rows;
   {
     std::unordered_map<std::int64_t, std::size_t> index;
-    TSqliteStatement s =
-        st.Prepare("SELECT CALLBOOK_ROW,OMCALL,COL,OLD,NEW FROM JOURNAL_CHANGE WHERE RUN=?1 ORDER BY ID");
-    sqlite3_bind_int64(s.get(), 1, *run);
+    TSqliteStatement s = st.Prepare(SelectChanges(kJournalTable) + RunChangesOf(st, *run) + " ORDER BY ID");
     for (int rc; (rc = sqlite3_step(s.get())) != SQLITE_DONE;) {
       if (rc != SQLITE_ROW) st.Fail("cannot read the journal");
       const std::int64_t id = sqlite3_column_int64(s.get(), 0);
       auto [at, fresh] = index.emplace(id, rows.size());
       if (fresh) rows.push_back({id, Dup(sqlite3_column_value(s.get(), 1)), {}});
       TRowChange& row = rows[at->second];
-      const int column = ColumnOf(s.get(), 2, FPath);
-      auto c = std::find_if(row.Columns.begin(), row.Columns.end(), [&](const auto& x) { return x.Column == column; });
-      if (c == row.Columns.end())
-        row.Columns.push_back({column, Dup(sqlite3_column_value(s.get(), 3)), Dup(sqlite3_column_value(s.get(), 4))});
-      else
-        c->After = Dup(sqlite3_column_value(s.get(), 4));
+      const std::int64_t bits = sqlite3_column_int64(s.get(), 2);
+      for (int column = 0; column < kCallbookColumnCount; ++column) {
+        if (!Changed(bits, column)) continue;
+        sqlite3_value* before = sqlite3_column_value(s.get(), 3 + 2 * column);
+        sqlite3_value* after = sqlite3_column_value(s.get(), 4 + 2 * column);
+        auto c = std::find_if(row.Columns.begin(), row.Columns.end(), [&](const auto& x) { return x.Column == column; });
+        if (c == row.Columns.end())
+          row.Columns.push_back({column, Dup(before), Dup(after)});
+        else
+          c->After = Dup(after);
+      }
     }
+    // In table order, so that rows setting the same columns share one statement.
+    for (TRowChange& row : rows)
+      std::sort(row.Columns.begin(), row.Columns.end(), [](const auto& a, const auto& b) { return a.Column < b.Column; });
   }
 
   TUndoOutcome out;
@@ -314,7 +490,7 @@ TUndoOutcome TCallbookDb::Undo(std::optional<std::int64_t> run) {
     st.Begin();
     TSqliteStatement read = st.Prepare(
         "SELECT OMCALL,OMNAME,OMQTH,GRIDSQUARE,STATE,QSLMANAGER,Use_BUREAU FROM CALLBOOK WHERE rowid=?1");
-    std::array<TSqliteStatement, kCallbookColumnCount> write;
+    std::unordered_map<std::uint32_t, TSqliteStatement> write;  // by the columns they set
     for (const TRowChange& row : rows) {
       sqlite3_bind_int64(read.get(), 1, row.Row);
       const int rc = sqlite3_step(read.get());
@@ -340,14 +516,21 @@ TUndoOutcome TCallbookDb::Undo(std::optional<std::int64_t> run) {
         out.Conflicts.push_back(std::move(*conflict));
         continue;
       }
-      for (const auto& c : row.Columns) {
-        TSqliteStatement& w = write[c.Column];
-        if (!w) w = st.Prepare("UPDATE CALLBOOK SET " + ColumnName(c.Column) + "=?1 WHERE rowid=?2");
-        sqlite3_bind_value(w.get(), 1, c.Before.get());
-        sqlite3_bind_int64(w.get(), 2, row.Row);
-        st.Step(w.get(), "cannot restore a value");
-        ++out.ValuesRestored;
+      // One statement per row, so the undo's journal holds one change row per row.
+      std::uint32_t set = 0;
+      for (const auto& c : row.Columns) set |= 1u << c.Column;
+      TSqliteStatement& w = write[set];
+      if (!w) {
+        std::string sql = "UPDATE CALLBOOK SET ";
+        for (std::size_t i = 0; i < row.Columns.size(); ++i)
+          sql += (i ? "," : "") + ColumnName(row.Columns[i].Column) + "=?" + std::to_string(i + 1);
+        w = st.Prepare(sql + " WHERE rowid=?" + std::to_string(row.Columns.size() + 1));
       }
+      for (std::size_t i = 0; i < row.Columns.size(); ++i) sqlite3_bind_value(w.get(), int(i + 1), row.Columns[i].Before.get());
+      sqlite3_bind_int64(w.get(), int(row.Columns.size() + 1), row.Row);
+      st.Step(w.get(), "cannot restore a row");
+      st.FlushRecords();
+      out.ValuesRestored += static_cast<std::int64_t>(row.Columns.size());
       ++out.RowsRestored;
     }
   } catch (...) {

@@ -36,6 +36,35 @@ struct TValueChange {
 // The number of changed values per column, in table order.
 using TColumnCounts = std::array<std::int64_t, kCallbookColumnCount>;
 
+// The values a preview changed, in the order they changed, kept compactly and read on
+// demand: a run can change a million values.
+class TChangeSet {
+ public:
+  // The values changed per column.
+  TColumnCounts Counts{};
+  std::int64_t Size() const {
+    std::int64_t n = 0;
+    for (std::int64_t c : Counts) n += c;
+    return n;
+  }
+  // Calls visit with each change, in order, until it returns false.
+  void ForEach(const std::function<bool(const TValueChange&)>& visit) const;
+  std::vector<TValueChange> All() const {
+    std::vector<TValueChange> all;
+    all.reserve(static_cast<std::size_t>(Size()));
+    ForEach([&](const TValueChange& c) {
+      all.push_back(c);
+      return true;
+    });
+    return all;
+  }
+
+ private:
+  friend class TCallbookDb;
+  std::string FEncoded;             // the SQLite store's records
+  std::vector<TValueChange> FList;  // the file store's changes
+};
+
 // A run as the journal keeps it. Times are local, "yyyy-mm-dd hh:nn:ss".
 struct TJournalRun {
   std::int64_t Number = 0;
@@ -145,7 +174,7 @@ class TCallbookDb {
   void BeginPreview();
   // Rolls the preview back, leaving the file as it was, and returns every value its
   // statements changed, in the order they changed.
-  std::vector<TValueChange> EndPreview();
+  TChangeSet EndPreview();
   // Whether a run or preview is open.
   bool Recording() const;
   // The runs, newest first.

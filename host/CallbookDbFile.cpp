@@ -174,7 +174,12 @@ void TCallbookDb::BeginPreview() {
   st.Capturing = true;
 }
 
-std::vector<TValueChange> TCallbookDb::EndPreview() {
+void TChangeSet::ForEach(const std::function<bool(const TValueChange&)>& visit) const {
+  for (const TValueChange& c : FList)
+    if (!visit(c)) return;
+}
+
+TChangeSet TCallbookDb::EndPreview() {
   TStore& st = *FStore;
   if (!st.PreviewFrom) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no preview is open.");
   st.Rows = std::move(*st.PreviewFrom);
@@ -182,7 +187,10 @@ std::vector<TValueChange> TCallbookDb::EndPreview() {
   st.Reindex();
   st.Dirty = false;
   st.Capturing = false;
-  return std::exchange(st.Captured, {});
+  TChangeSet changes;
+  changes.FList = std::exchange(st.Captured, {});
+  for (const TValueChange& c : changes.FList) ++changes.Counts[c.Column];
+  return changes;
 }
 
 std::vector<TJournalRun> TCallbookDb::Runs() { return {}; }

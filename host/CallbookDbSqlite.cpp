@@ -60,7 +60,6 @@ TCallbookDb::TStore::~TStore() {
   } catch (...) {
   }
   FUpdates.clear();
-  FRecordInsert.reset();
   FBegin.reset();
   FCommit.reset();
 }
@@ -103,11 +102,18 @@ void TCallbookDb::TStore::Begin() {
 void TCallbookDb::TStore::Commit() {
   // A preview's transaction ends only in its rollback.
   if (!FInTransaction || FRecording == TRecording::Preview) return;
+  // A journal run's records go with the changes they describe.
+  if (FRecording == TRecording::Journal) WriteChunk();
   Step(FCommit.get(), "cannot commit");
   FInTransaction = false;
+  for (int c = 0; c < kCallbookColumnCount; ++c) FCommittedCounts[c] += FWrittenCounts[c];
+  FWrittenCounts = {};
 }
 
 void TCallbookDb::TStore::Rollback() {
+  FChunk.clear();
+  FChunkRecords = 0;
+  FChunkCounts = FWrittenCounts = {};
   if (!FInTransaction) return;
   FInTransaction = false;
   if (sqlite3_exec(FDb.get(), "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK && sqlite3_get_autocommit(FDb.get()) == 0)
@@ -141,15 +147,14 @@ int TCallbookDb::Exec(const TCallbookUpdate& update) {
   sqlite3_bind_text16(s, n + 1, update.Call.data(), static_cast<int>(update.Call.size() * 2), SQLITE_STATIC);
 
   st.Begin();
+  const bool recording = st.FRecording != TRecording::None;
+  if (recording) st.StartStatement();
   int rc = sqlite3_step(s);
   sqlite3_reset(s);
   sqlite3_clear_bindings(s);
-  if (rc != SQLITE_DONE) {
-    st.DiscardRecords();
-    st.Fail("cannot update");
-  }
+  if (recording) st.EndStatement(rc == SQLITE_DONE);
+  if (rc != SQLITE_DONE) st.Fail("cannot update");
   int changed = sqlite3_changes(st.FDb.get());
-  if (st.FRecording != TRecording::None) st.FlushRecords();
   if (st.FRecording != TRecording::Preview && std::chrono::steady_clock::now() - st.FTransactionStart >= kCommitInterval)
     st.Commit();
   return changed;

@@ -47,43 +47,31 @@ struct TCallbookDb::TStore {
   void Rollback();
   // Whether the database holds the journal's tables.
   bool HasJournal();
-  // Records every row the statements that follow change, in table under run (0 for a
-  // preview), until DropCapture. SQLite reports each row before it changes it; the rows
-  // of a statement are kept until it has run, then written by FlushRecords.
-  void CreateCapture(const std::string& table, std::int64_t run);
+  // Records every row the statements that follow change, until DropCapture. SQLite
+  // reports each row before it changes it; its record goes to FChunk, and a journal run's
+  // chunk is written to the journal when it is large and before every commit.
+  void CreateCapture();
   void DropCapture();
-  // Writes the change rows the last statement made; raises, after rolling back the open
-  // transaction so that no change stays without its record, when one could not be kept.
-  void FlushRecords();
-  // Forgets the change rows of a statement that failed (SQLite took its changes back).
-  void DiscardRecords();
-  static int ImageParameter(int column) { return 5 + 2 * column; }
+  // Around every statement while recording: StartStatement marks where its records
+  // begin; EndStatement keeps them (ok) or forgets them (SQLite took the statement back).
+  // EndStatement raises, after rolling back the open transaction so that no change
+  // stays without its record, when a record could not be kept.
+  void StartStatement();
+  void EndStatement(bool ok);
+  // Writes the journal run's chunk of records, in the open transaction.
+  void WriteChunk();
 
   const UString& FPath;
   std::unique_ptr<sqlite3, TSqliteCloser> FDb;
   std::map<std::uint32_t, TSqliteStatement> FUpdates;  // by the shape of the SET list
-  struct TValueFree {
-    void operator()(sqlite3_value* v) const { sqlite3_value_free(v); }
-  };
-  using TValue = std::unique_ptr<sqlite3_value, TValueFree>;
-  // A value a statement changed, its text or blob kept in FArena.
-  struct TPendingValue {
-    int Type = SQLITE_NULL;
-    std::int64_t Int = 0;
-    double Real = 0;
-    std::size_t Offset = 0, Length = 0;
-  };
-  // A row the running statement changed: which columns, and their values before and after.
-  struct TPendingChange {
-    std::int64_t Row = 0;
-    std::uint32_t Bits = 0;
-    TPendingValue Call;
-    std::array<TPendingValue, kCallbookColumnCount> Old, New;
-  };
-  std::vector<TPendingChange> FPending;
-  std::string FArena;
+  // Records of changed rows not yet written, and where the running statement's begin.
+  std::string FChunk;
+  std::size_t FStatementMark = 0;
+  std::int64_t FChunkRecords = 0, FStatementRecords = 0;
   bool FCaptureFailed = false;
-  TSqliteStatement FRecordInsert;
+  // Changed values per column: of the running statement, of the chunk, written in the
+  // open transaction, and committed.
+  TColumnCounts FStatementCounts{}, FChunkCounts{}, FWrittenCounts{}, FCommittedCounts{};
   TSqliteStatement FBegin, FCommit;
   bool FInTransaction = false;
   std::chrono::steady_clock::time_point FTransactionStart;

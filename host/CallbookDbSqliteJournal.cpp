@@ -1,16 +1,23 @@
 // The SQLite callbook's journal and preview. While a run or preview is open, SQLite
-// reports every row an update is about to change, with its values before and after; the
-// rows whose values differ are recorded right after the statement, in its transaction.
+// reports every row an update is about to change, with its values before and after; a
+// record of each row whose values differ goes to a chunk held in memory. A journal run's
+// chunk is written to the journal, in the transaction of the changes it describes, when
+// it has grown large and before every commit; a preview's stays in memory and is read
+// back when the preview is rolled back.
 //
 // JOURNAL_RUN holds one row per run, with the first and last JOURNAL_CHANGE id it wrote.
-// JOURNAL_CHANGE holds one row per row a statement changed: the callbook row's rowid, its
-// callsign, a bit per column that changed (bit 0 is OMCALL, in table order), and for each
-// changed column the value before (OLD_<column>) and after (NEW_<column>); the columns of
-// unchanged values hold NULL. One row per changed row, not per value, keeps the cost of a
-// run's journal low. The tables are made by the first run, so a callbook that was never
-// updated, or only previewed, is never written.
+// JOURNAL_CHANGE holds the chunks: the run, the number of records and the records. A
+// record is the callbook row's rowid (8 bytes), a byte with a bit per changed column (bit
+// 0 is OMCALL, in table order), the row's callsign before the change, and for each
+// changed column its value before and after. A value is a type byte (SQLite's type
+// codes) followed by 8 bytes for a number, or by a 4-byte length and the bytes for text.
+// Numbers are little-endian. Writing a few large rows instead of one row per change keeps
+// the journal's cost low. The tables are made by the first run, so a callbook that was
+// never updated, or only previewed, is never written.
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <functional>
 #include <unordered_map>
 
 #include "host/CallbookDbSqlite.h"
@@ -19,118 +26,338 @@
 
 namespace {
 
-constexpr const char* kPreviewTable = "ZPREVIEW_CHANGE";
-constexpr const char* kJournalTable = "JOURNAL_CHANGE";
+// A journal run's chunk is written once it holds this many bytes.
+constexpr std::size_t kChunkBytes = 1 << 20;
 
 std::string ColumnName(int column) { return UStringToUtf8(CallbookColumnName(column)); }
 
-// OLD_OMCALL,NEW_OMCALL,...,OLD_Use_BUREAU,NEW_Use_BUREAU
-std::string ImageColumns() {
-  std::string list;
-  for (int c = 0; c < kCallbookColumnCount; ++c)
-    list += (c ? ",OLD_" : "OLD_") + ColumnName(c) + ",NEW_" + ColumnName(c);
-  return list;
-}
-
-// The change table's columns after ID: the run, the row, its callsign, the changed bits
-// and the images.
-std::string ChangeTableColumns() {
-  std::string cols = "RUN INTEGER NOT NULL, CALLBOOK_ROW INTEGER NOT NULL, OMCALL TEXT, CHANGED INTEGER NOT NULL";
-  for (int c = 0; c < kCallbookColumnCount; ++c) cols += ", OLD_" + ColumnName(c) + ", NEW_" + ColumnName(c);
-  return cols;
-}
-
-// What ReadChanges reads, from table.
-std::string SelectChanges(const char* table) {
-  return "SELECT CALLBOOK_ROW,OMCALL,CHANGED," + ImageColumns() + " FROM " + table;
-}
-
-using TValue = TCallbookDb::TStore::TValue;
-
-TValue Dup(sqlite3_value* v) {
-  TValue copy(sqlite3_value_dup(v));
-  if (!copy) throw std::bad_alloc();
-  return copy;
-}
-
-std::optional<UString> TextOf(sqlite3_value* v) {
-  switch (sqlite3_value_type(v)) {
-    case SQLITE_NULL:
-      return std::nullopt;
-    case SQLITE_INTEGER:
-      return Utf8ToUString(std::to_string(sqlite3_value_int64(v)));
-    default: {
-      auto* p = static_cast<const char16_t*>(sqlite3_value_text16(v));
-      return UString(p ? p : u"", static_cast<std::size_t>(sqlite3_value_bytes16(v)) / 2);
-    }
-  }
-}
-
-std::optional<UString> ColumnText(sqlite3_stmt* s, int column) { return TextOf(sqlite3_column_value(s, column)); }
-
-UString TextOr(sqlite3_stmt* s, int column) { return ColumnText(s, column).value_or(UString()); }
-
-// Whether two stored values are the same: both NULL, the same number, or the same text.
-bool SameValue(sqlite3_value* a, sqlite3_value* b) {
-  const int ta = sqlite3_value_type(a), tb = sqlite3_value_type(b);
-  if (ta == SQLITE_NULL || tb == SQLITE_NULL) return ta == tb;
-  if (ta == SQLITE_INTEGER && tb == SQLITE_INTEGER) return sqlite3_value_int64(a) == sqlite3_value_int64(b);
-  if ((ta == SQLITE_INTEGER) != (tb == SQLITE_INTEGER)) return false;
-  const auto* pa = sqlite3_value_text(a);
-  const int na = sqlite3_value_bytes(a);
-  const auto* pb = sqlite3_value_text(b);
-  const int nb = sqlite3_value_bytes(b);
-  return na == nb && (na == 0 || std::equal(pa, pa + na, pb));
-}
-
+std::string Decimal(std::int64_t n) { return std::to_string(n); }
 
 void BindText(sqlite3_stmt* s, int index, UStringView text) {
   sqlite3_bind_text16(s, index, text.data(), static_cast<int>(text.size() * 2), SQLITE_TRANSIENT);
 }
 
-// Whether column is among the changed bits of a change row.
-bool Changed(std::int64_t bits, int column) { return (bits >> column & 1) != 0; }
+std::optional<UString> ColumnText(sqlite3_stmt* s, int column) {
+  if (sqlite3_column_type(s, column) == SQLITE_NULL) return std::nullopt;
+  if (sqlite3_column_type(s, column) == SQLITE_INTEGER) return Utf8ToUString(std::to_string(sqlite3_column_int64(s, column)));
+  auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, column));
+  return UString(p ? p : u"", static_cast<std::size_t>(sqlite3_column_bytes16(s, column)) / 2);
+}
 
-// The values of the change rows a SelectChanges statement yields, one per changed column,
-// in table order within a row.
-std::vector<TValueChange> ReadChanges(sqlite3_stmt* s, const TCallbookDb::TStore& st) {
-  std::vector<TValueChange> changes;
-  for (int rc; (rc = sqlite3_step(s)) != SQLITE_DONE;) {
-    if (rc != SQLITE_ROW) st.Fail("cannot read the journal");
-    const std::int64_t bits = sqlite3_column_int64(s, 2);
-    for (int c = 0; c < kCallbookColumnCount; ++c)
-      if (Changed(bits, c))
-        changes.push_back({sqlite3_column_int64(s, 0), ColumnText(s, 1), c, ColumnText(s, 3 + 2 * c),
-                           ColumnText(s, 4 + 2 * c)});
+UString TextOr(sqlite3_stmt* s, int column) {
+  auto* p = static_cast<const char16_t*>(sqlite3_column_text16(s, column));
+  return p ? UString(p, static_cast<std::size_t>(sqlite3_column_bytes16(s, column)) / 2) : UString();
+}
+
+bool Changed(std::uint32_t bits, int column) { return (bits >> column & 1) != 0; }
+
+// Whether two values are the same: of one type, and equal.
+bool SameValue(sqlite3_value* a, sqlite3_value* b) {
+  const int type = sqlite3_value_type(a);
+  if (type != sqlite3_value_type(b)) return false;
+  switch (type) {
+    case SQLITE_NULL:
+      return true;
+    case SQLITE_INTEGER:
+      return sqlite3_value_int64(a) == sqlite3_value_int64(b);
+    case SQLITE_FLOAT:
+      return sqlite3_value_double(a) == sqlite3_value_double(b);
+    default: {
+      const bool text = type == SQLITE_TEXT;
+      const void* pa = text ? static_cast<const void*>(sqlite3_value_text(a)) : sqlite3_value_blob(a);
+      const void* pb = text ? static_cast<const void*>(sqlite3_value_text(b)) : sqlite3_value_blob(b);
+      const int n = sqlite3_value_bytes(a);
+      return n == sqlite3_value_bytes(b) && (n == 0 || std::memcmp(pa, pb, static_cast<std::size_t>(n)) == 0);
+    }
   }
-  return changes;
 }
 
-// The change rows of a run: from its first id on (to its last when it ended), and of the
-// run, should another program's run have written between them.
-std::string RunChanges(std::int64_t first, std::optional<std::int64_t> last, std::int64_t run) {
-  std::string where = " WHERE ID>=" + std::to_string(first);
-  if (last) where += " AND ID<=" + std::to_string(*last);
-  return where + " AND RUN=" + std::to_string(run);
+// ---- Records ----
+
+// A value as a record holds it.
+struct TStoredValue {
+  int Type = SQLITE_NULL;
+  std::int64_t Int = 0;
+  double Real = 0;
+  std::string Bytes;  // text (UTF-8) or blob
+
+  std::optional<UString> Text() const {
+    switch (Type) {
+      case SQLITE_NULL:
+        return std::nullopt;
+      case SQLITE_INTEGER:
+        return Utf8ToUString(std::to_string(Int));
+      case SQLITE_FLOAT:
+        return Utf8ToUString(std::to_string(Real));
+      default:
+        return Utf8ToUString(Bytes);
+    }
+  }
+  // Whether the stored value v is this one.
+  bool Same(sqlite3_value* v) const {
+    if (sqlite3_value_type(v) != Type) return false;
+    switch (Type) {
+      case SQLITE_NULL:
+        return true;
+      case SQLITE_INTEGER:
+        return sqlite3_value_int64(v) == Int;
+      case SQLITE_FLOAT:
+        return sqlite3_value_double(v) == Real;
+      default: {
+        const void* p = Type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(v)) : sqlite3_value_blob(v);
+        const auto n = static_cast<std::size_t>(sqlite3_value_bytes(v));
+        return n == Bytes.size() && (n == 0 || std::memcmp(p, Bytes.data(), n) == 0);
+      }
+    }
+  }
+  void Bind(sqlite3_stmt* s, int param) const {
+    switch (Type) {
+      case SQLITE_INTEGER:
+        sqlite3_bind_int64(s, param, Int);
+        break;
+      case SQLITE_FLOAT:
+        sqlite3_bind_double(s, param, Real);
+        break;
+      case SQLITE_TEXT:
+        sqlite3_bind_text(s, param, Bytes.data(), static_cast<int>(Bytes.size()), SQLITE_STATIC);
+        break;
+      case SQLITE_BLOB:
+        sqlite3_bind_blob(s, param, Bytes.data(), static_cast<int>(Bytes.size()), SQLITE_STATIC);
+        break;
+      default:
+        sqlite3_bind_null(s, param);
+    }
+  }
+};
+
+struct TRecord {
+  std::int64_t Row = 0;
+  std::uint32_t Bits = 0;
+  TStoredValue Call;
+  std::array<TStoredValue, kCallbookColumnCount> Old, New;
+};
+
+template <class T>
+void Put(std::string& out, T v) {
+  char bytes[sizeof v];
+  std::memcpy(bytes, &v, sizeof v);
+  if constexpr (std::endian::native == std::endian::big) std::reverse(bytes, bytes + sizeof v);
+  out.append(bytes, sizeof v);
 }
 
-// The change rows of a run as RunChanges selects them, read from the run's row.
-std::string RunChangesOf(const TCallbookDb::TStore& st, std::int64_t run) {
-  TSqliteStatement s(nullptr);
-  sqlite3_stmt* raw = nullptr;
-  if (sqlite3_prepare_v2(st.FDb.get(), "SELECT FIRST_CHANGE,LAST_CHANGE FROM JOURNAL_RUN WHERE RUN=?1", -1, &raw,
-                         nullptr) != SQLITE_OK)
-    st.Fail("cannot read the journal");
-  s.reset(raw);
-  sqlite3_bind_int64(raw, 1, run);
-  if (sqlite3_step(raw) != SQLITE_ROW)
-    throw EHostError(E_INVALIDARG, u"The journal holds no run " + Utf8ToUString(std::to_string(run)) + u".");
-  std::optional<std::int64_t> last;
-  if (sqlite3_column_type(raw, 1) != SQLITE_NULL) last = sqlite3_column_int64(raw, 1);
-  return RunChanges(sqlite3_column_int64(raw, 0), last, run);
+void PutValue(std::string& out, sqlite3_value* v) {
+  const int type = sqlite3_value_type(v);
+  out += static_cast<char>(type);
+  switch (type) {
+    case SQLITE_INTEGER:
+      Put(out, sqlite3_value_int64(v));
+      break;
+    case SQLITE_FLOAT:
+      Put(out, sqlite3_value_double(v));
+      break;
+    case SQLITE_TEXT:
+    case SQLITE_BLOB: {
+      const void* p = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(v)) : sqlite3_value_blob(v);
+      const auto n = static_cast<std::uint32_t>(sqlite3_value_bytes(v));
+      Put(out, n);
+      if (n) out.append(static_cast<const char*>(p), n);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+// Reads the records of a chunk, checking every length against what is left.
+class TRecordReader {
+ public:
+  TRecordReader(std::string_view data, const UString& path, std::int64_t run) : FData(data), FPath(path), FRun(run) {}
+  bool Next(TRecord& r) {
+    if (FData.empty()) return false;
+    r.Row = Get<std::int64_t>();
+    r.Bits = static_cast<unsigned char>(Take(1)[0]);
+    if (r.Bits == 0 || r.Bits >> kCallbookColumnCount) Damaged();
+    Value(r.Call);
+    for (int c = 0; c < kCallbookColumnCount; ++c) {
+      if (!Changed(r.Bits, c)) {
+        r.Old[c] = r.New[c] = TStoredValue();
+        continue;
+      }
+      Value(r.Old[c]);
+      Value(r.New[c]);
+    }
+    return true;
+  }
+
+ private:
+  [[noreturn]] void Damaged() const {
+    throw EHostError(E_FAIL, u"Callbook " + FPath + u": the journal of run " + Utf8ToUString(Decimal(FRun)) +
+                                 u" is damaged.");
+  }
+  std::string_view Take(std::size_t n) {
+    if (n > FData.size()) Damaged();
+    std::string_view part = FData.substr(0, n);
+    FData.remove_prefix(n);
+    return part;
+  }
+  template <class T>
+  T Get() {
+    char bytes[sizeof(T)];
+    std::memcpy(bytes, Take(sizeof(T)).data(), sizeof(T));
+    if constexpr (std::endian::native == std::endian::big) std::reverse(bytes, bytes + sizeof(T));
+    T v;
+    std::memcpy(&v, bytes, sizeof(T));
+    return v;
+  }
+  void Value(TStoredValue& v) {
+    v.Type = static_cast<unsigned char>(Take(1)[0]);
+    switch (v.Type) {
+      case SQLITE_NULL:
+        break;
+      case SQLITE_INTEGER:
+        v.Int = Get<std::int64_t>();
+        break;
+      case SQLITE_FLOAT:
+        v.Real = Get<double>();
+        break;
+      case SQLITE_TEXT:
+      case SQLITE_BLOB:
+        v.Bytes.assign(Take(Get<std::uint32_t>()));
+        break;
+      default:
+        Damaged();
+    }
+  }
+  std::string_view FData;
+  const UString& FPath;
+  std::int64_t FRun;
+};
+
+// Every record of a run, in the order written.
+void ForEachRecord(TCallbookDb::TStore& st, std::int64_t run, const std::function<void(const TRecord&)>& visit) {
+  TSqliteStatement range = st.Prepare("SELECT FIRST_CHANGE,LAST_CHANGE FROM JOURNAL_RUN WHERE RUN=?1");
+  sqlite3_bind_int64(range.get(), 1, run);
+  if (sqlite3_step(range.get()) != SQLITE_ROW)
+    throw EHostError(E_INVALIDARG, u"The journal holds no run " + Utf8ToUString(Decimal(run)) + u".");
+  // Ids only grow, so the run's chunks lie between its first and last id; another
+  // program's run may have written between them.
+  std::string sql = "SELECT DATA FROM JOURNAL_CHANGE WHERE ID>=" + Decimal(sqlite3_column_int64(range.get(), 0));
+  if (sqlite3_column_type(range.get(), 1) != SQLITE_NULL) sql += " AND ID<=" + Decimal(sqlite3_column_int64(range.get(), 1));
+  TSqliteStatement s = st.Prepare(sql + " AND RUN=" + Decimal(run) + " ORDER BY ID");
+  TRecord record;
+  for (int rc; (rc = sqlite3_step(s.get())) != SQLITE_DONE;) {
+    if (rc != SQLITE_ROW) st.Fail("cannot read the journal");
+    const auto* p = static_cast<const char*>(sqlite3_column_blob(s.get(), 0));
+    TRecordReader reader(std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(s.get(), 0))),
+                         st.FPath, run);
+    while (reader.Next(record)) visit(record);
+  }
+}
+
+void AddChanges(const TRecord& r, std::vector<TValueChange>& changes) {
+  for (int c = 0; c < kCallbookColumnCount; ++c)
+    if (Changed(r.Bits, c)) changes.push_back({r.Row, r.Call.Text(), c, r.Old[c].Text(), r.New[c].Text()});
+}
+
+// SQLite's report of a row about to change. Only updates of main.CALLBOOK count; a row
+// whose values all stay is not recorded. Nothing may raise through SQLite, so a failure
+// only marks the capture as failed.
+void BeforeChange(void* context, sqlite3* db, int op, const char* schema, const char* table, sqlite3_int64 row,
+                  sqlite3_int64) {
+  auto& st = *static_cast<TCallbookDb::TStore*>(context);
+  if (op != SQLITE_UPDATE || std::strcmp(table, "CALLBOOK") != 0 || std::strcmp(schema, "main") != 0) return;
+  std::string& out = st.FChunk;
+  const std::size_t start = out.size();
+  try {
+    sqlite3_value* call = nullptr;
+    if (sqlite3_preupdate_old(db, 0, &call) != SQLITE_OK) throw std::bad_alloc();
+    Put(out, static_cast<std::int64_t>(row));
+    const std::size_t bitsAt = out.size();
+    out += '\0';
+    PutValue(out, call);
+    std::uint32_t bits = 0;
+    for (int c = 0; c < kCallbookColumnCount; ++c) {
+      sqlite3_value *before = nullptr, *after = nullptr;
+      if (sqlite3_preupdate_old(db, c, &before) != SQLITE_OK || sqlite3_preupdate_new(db, c, &after) != SQLITE_OK)
+        throw std::bad_alloc();
+      if (SameValue(before, after)) continue;
+      bits |= 1u << c;
+      PutValue(out, before);
+      PutValue(out, after);
+      ++st.FStatementCounts[c];
+    }
+    if (!bits) {
+      out.resize(start);
+      return;
+    }
+    out[bitsAt] = static_cast<char>(bits);
+    ++st.FStatementRecords;
+  } catch (...) {
+    out.resize(start);
+    st.FCaptureFailed = true;
+  }
 }
 
 }  // namespace
+
+void TCallbookDb::TStore::CreateCapture() {
+  FChunk.clear();
+  FChunkRecords = 0;
+  FChunkCounts = FWrittenCounts = FCommittedCounts = {};
+  FCaptureFailed = false;
+  sqlite3_preupdate_hook(FDb.get(), BeforeChange, this);
+}
+
+void TCallbookDb::TStore::DropCapture() {
+  sqlite3_preupdate_hook(FDb.get(), nullptr, nullptr);
+  FChunk.clear();
+  FChunk.shrink_to_fit();
+  FChunkRecords = 0;
+}
+
+void TCallbookDb::TStore::StartStatement() {
+  FStatementMark = FChunk.size();
+  FStatementRecords = 0;
+  FStatementCounts = {};
+  FCaptureFailed = false;
+}
+
+void TCallbookDb::TStore::EndStatement(bool ok) {
+  if (!ok || FCaptureFailed) {
+    FChunk.resize(FStatementMark);
+    // SQLite may have taken back the whole transaction, not only the statement.
+    if (FInTransaction && sqlite3_get_autocommit(FDb.get())) Rollback();
+  }
+  if (!ok) return;
+  if (FCaptureFailed) {
+    Rollback();
+    throw EHostError(E_OUTOFMEMORY, u"Callbook " + FPath +
+                                        u": a change could not be recorded; the changes since the last commit were "
+                                        u"taken back.");
+  }
+  FChunkRecords += FStatementRecords;
+  for (int c = 0; c < kCallbookColumnCount; ++c) FChunkCounts[c] += FStatementCounts[c];
+  if (FRecording == TRecording::Journal && FChunk.size() >= kChunkBytes) WriteChunk();
+}
+
+void TCallbookDb::TStore::WriteChunk() {
+  if (FChunk.empty()) return;
+  TSqliteStatement ins = Prepare("INSERT INTO JOURNAL_CHANGE (RUN,RECORDS,DATA) VALUES (?1,?2,?3)");
+  sqlite3_bind_int64(ins.get(), 1, FRun);
+  sqlite3_bind_int64(ins.get(), 2, FChunkRecords);
+  sqlite3_bind_blob(ins.get(), 3, FChunk.data(), static_cast<int>(FChunk.size()), SQLITE_STATIC);
+  try {
+    Step(ins.get(), "cannot record the changes");
+  } catch (...) {
+    // The changes must not stay without their records.
+    Rollback();
+    throw;
+  }
+  FChunk.clear();
+  FChunkRecords = 0;
+  for (int c = 0; c < kCallbookColumnCount; ++c) FWrittenCounts[c] += FChunkCounts[c];
+  FChunkCounts = {};
+}
 
 bool TCallbookDb::KeepsJournal() const { return true; }
 
@@ -140,141 +367,6 @@ bool TCallbookDb::TStore::HasJournal() {
   TSqliteStatement s = Prepare("SELECT COUNT(*) FROM sqlite_schema WHERE type='table' AND name IN ('JOURNAL_RUN','JOURNAL_CHANGE')");
   if (sqlite3_step(s.get()) != SQLITE_ROW) Fail("cannot read the schema");
   return sqlite3_column_int(s.get(), 0) == 2;
-}
-
-namespace {
-
-// Keeps a value of a changed row; text and blobs go to the arena.
-TCallbookDb::TStore::TPendingValue Keep(std::string& arena, sqlite3_value* v) {
-  TCallbookDb::TStore::TPendingValue kept;
-  kept.Type = sqlite3_value_type(v);
-  switch (kept.Type) {
-    case SQLITE_INTEGER:
-      kept.Int = sqlite3_value_int64(v);
-      break;
-    case SQLITE_FLOAT:
-      kept.Real = sqlite3_value_double(v);
-      break;
-    case SQLITE_TEXT:
-    case SQLITE_BLOB: {
-      const void* p = kept.Type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(v)) : sqlite3_value_blob(v);
-      kept.Offset = arena.size();
-      kept.Length = static_cast<std::size_t>(sqlite3_value_bytes(v));
-      if (kept.Length) arena.append(static_cast<const char*>(p), kept.Length);
-      break;
-    }
-    default:
-      break;
-  }
-  return kept;
-}
-
-void Bind(sqlite3_stmt* s, int param, const TCallbookDb::TStore::TPendingValue& v, const std::string& arena) {
-  switch (v.Type) {
-    case SQLITE_INTEGER:
-      sqlite3_bind_int64(s, param, v.Int);
-      break;
-    case SQLITE_FLOAT:
-      sqlite3_bind_double(s, param, v.Real);
-      break;
-    case SQLITE_TEXT:
-      sqlite3_bind_text(s, param, arena.data() + v.Offset, static_cast<int>(v.Length), SQLITE_STATIC);
-      break;
-    case SQLITE_BLOB:
-      sqlite3_bind_blob(s, param, arena.data() + v.Offset, static_cast<int>(v.Length), SQLITE_STATIC);
-      break;
-    default:
-      sqlite3_bind_null(s, param);
-  }
-}
-
-// SQLite's report of a row about to change. Only updates of main.CALLBOOK count; the
-// columns whose values differ are kept with both values. Nothing may raise through
-// SQLite, so a failure only marks the capture as failed.
-void BeforeChange(void* context, sqlite3* db, int op, const char* schema, const char* table, sqlite3_int64 row,
-                  sqlite3_int64) {
-  auto& st = *static_cast<TCallbookDb::TStore*>(context);
-  if (op != SQLITE_UPDATE || std::strcmp(table, "CALLBOOK") != 0 || std::strcmp(schema, "main") != 0) return;
-  try {
-    TCallbookDb::TStore::TPendingChange change;
-    sqlite3_value* call = nullptr;
-    const std::size_t mark = st.FArena.size();
-    for (int c = 0; c < kCallbookColumnCount; ++c) {
-      sqlite3_value *before = nullptr, *after = nullptr;
-      if (sqlite3_preupdate_old(db, c, &before) != SQLITE_OK || sqlite3_preupdate_new(db, c, &after) != SQLITE_OK)
-        throw std::bad_alloc();
-      if (c == 0) call = before;
-      if (SameValue(before, after)) continue;
-      change.Bits |= 1u << c;
-      change.Old[c] = Keep(st.FArena, before);
-      change.New[c] = Keep(st.FArena, after);
-    }
-    if (!change.Bits) {
-      st.FArena.resize(mark);
-      return;
-    }
-    change.Row = row;
-    change.Call = Keep(st.FArena, call);
-    st.FPending.push_back(change);
-  } catch (...) {
-    st.FCaptureFailed = true;
-  }
-}
-
-}  // namespace
-
-void TCallbookDb::TStore::CreateCapture(const std::string& table, std::int64_t run) {
-  std::string params;
-  for (int p = 1; p <= ImageParameter(kCallbookColumnCount - 1) + 1; ++p) params += (p > 1 ? ",?" : "?") + std::to_string(p);
-  FRecordInsert = Prepare("INSERT INTO " + table + " (RUN,CALLBOOK_ROW,OMCALL,CHANGED," + ImageColumns() + ") VALUES (" +
-                          params + ")");
-  FRun = run;
-  DiscardRecords();
-  sqlite3_preupdate_hook(FDb.get(), BeforeChange, this);
-}
-
-void TCallbookDb::TStore::DropCapture() {
-  sqlite3_preupdate_hook(FDb.get(), nullptr, nullptr);
-  DiscardRecords();
-  FRecordInsert.reset();
-}
-
-void TCallbookDb::TStore::DiscardRecords() {
-  FPending.clear();
-  FArena.clear();
-  FCaptureFailed = false;
-}
-
-void TCallbookDb::TStore::FlushRecords() {
-  if (FCaptureFailed) {
-    DiscardRecords();
-    Rollback();
-    throw EHostError(E_OUTOFMEMORY, u"Callbook " + FPath +
-                                        u": a change could not be recorded; the changes since the last commit were "
-                                        u"taken back.");
-  }
-  sqlite3_stmt* s = FRecordInsert.get();
-  try {
-    for (const TPendingChange& change : FPending) {
-      sqlite3_bind_int64(s, 1, FRun);
-      sqlite3_bind_int64(s, 2, change.Row);
-      Bind(s, 3, change.Call, FArena);
-      sqlite3_bind_int64(s, 4, change.Bits);
-      // Unchanged columns' images are NULL, as the bits say.
-      for (int c = 0; c < kCallbookColumnCount; ++c) {
-        Bind(s, ImageParameter(c), change.Old[c], FArena);
-        Bind(s, ImageParameter(c) + 1, change.New[c], FArena);
-      }
-      Step(s, "cannot record a change");
-    }
-  } catch (...) {
-    // A change without its record must not stay.
-    DiscardRecords();
-    Rollback();
-    throw;
-  }
-  FPending.clear();
-  FArena.clear();
 }
 
 std::int64_t TCallbookDb::BeginRun(UStringView kind, UStringView source, UStringView fields,
@@ -288,7 +380,8 @@ std::int64_t TCallbookDb::BeginRun(UStringView kind, UStringView source, UString
            "ENDED TEXT, SOURCE TEXT, FIELDS TEXT, RESULT TEXT, STATEMENTS INTEGER NOT NULL DEFAULT 0, "
            "ROWS_CHANGED INTEGER NOT NULL DEFAULT 0, VALUES_CHANGED INTEGER NOT NULL DEFAULT 0, UNDOES INTEGER, "
            "FIRST_CHANGE INTEGER NOT NULL, LAST_CHANGE INTEGER)");
-    st.Run("CREATE TABLE IF NOT EXISTS JOURNAL_CHANGE (ID INTEGER PRIMARY KEY, " + ChangeTableColumns() + ")");
+    st.Run("CREATE TABLE IF NOT EXISTS JOURNAL_CHANGE (ID INTEGER PRIMARY KEY, RUN INTEGER NOT NULL, "
+           "RECORDS INTEGER NOT NULL, DATA BLOB NOT NULL)");
     // Ids only grow, so the run's change rows are those from the next id on.
     TSqliteStatement ins = st.Prepare(
         "INSERT INTO JOURNAL_RUN (KIND,STARTED,SOURCE,FIELDS,UNDOES,FIRST_CHANGE) VALUES "
@@ -299,8 +392,8 @@ std::int64_t TCallbookDb::BeginRun(UStringView kind, UStringView source, UString
     if (undoes) sqlite3_bind_int64(ins.get(), 4, *undoes);
     st.Step(ins.get(), "cannot record the run");
     st.FRun = sqlite3_last_insert_rowid(st.FDb.get());
-    st.CreateCapture(kJournalTable, st.FRun);
     st.Commit();
+    st.CreateCapture();
   } catch (...) {
     st.Rollback();
     st.DropCapture();
@@ -316,17 +409,12 @@ TColumnCounts TCallbookDb::EndRun(bool succeeded, std::int64_t statements, std::
   TColumnCounts counts{};
   TryFinally(
       [&] {
+        // The run's records go in first, so that the figures below count all of them.
         st.Begin();
-        // The run's values per column, counted over its change rows.
-        TSqliteStatement count =
-            st.Prepare("SELECT CHANGED,COUNT(*) FROM JOURNAL_CHANGE" + RunChangesOf(st, st.FRun) + " GROUP BY CHANGED");
+        st.WriteChunk();
+        for (int c = 0; c < kCallbookColumnCount; ++c) counts[c] = st.FCommittedCounts[c] + st.FWrittenCounts[c];
         std::int64_t values = 0;
-        for (int rc; (rc = sqlite3_step(count.get())) != SQLITE_DONE;) {
-          if (rc != SQLITE_ROW) st.Fail("cannot count the run's changes");
-          const std::int64_t bits = sqlite3_column_int64(count.get(), 0), n = sqlite3_column_int64(count.get(), 1);
-          for (int c = 0; c < kCallbookColumnCount; ++c)
-            if (Changed(bits, c)) counts[c] += n, values += n;
-        }
+        for (std::int64_t n : counts) values += n;
         TSqliteStatement end = st.Prepare(
             "UPDATE JOURNAL_RUN SET ENDED=datetime('now','localtime'),RESULT=?2,STATEMENTS=?3,ROWS_CHANGED=?4,"
             "VALUES_CHANGED=?5,LAST_CHANGE=(SELECT IFNULL(MAX(ID),0) FROM JOURNAL_CHANGE) WHERE RUN=?1");
@@ -349,32 +437,33 @@ void TCallbookDb::BeginPreview() {
   TStore& st = *FStore;
   if (st.FRecording != TRecording::None) throw EHostError(E_FAIL, u"Callbook " + FPath + u": a run is already open.");
   st.Commit();
+  st.CreateCapture();
   try {
-    st.Run(std::string("CREATE TEMP TABLE ") + kPreviewTable + " (ID INTEGER PRIMARY KEY, " + ChangeTableColumns() + ")");
-    st.CreateCapture(kPreviewTable, 0);
     st.Begin();
   } catch (...) {
     st.DropCapture();
-    sqlite3_exec(st.FDb.get(), "DROP TABLE IF EXISTS temp.ZPREVIEW_CHANGE", nullptr, nullptr, nullptr);
     throw;
   }
   st.FRecording = TRecording::Preview;
 }
 
-std::vector<TValueChange> TCallbookDb::EndPreview() {
+TChangeSet TCallbookDb::EndPreview() {
   TStore& st = *FStore;
   if (st.FRecording != TRecording::Preview) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no preview is open.");
-  return TryFinally(
-      [&] {
-        TSqliteStatement s = st.Prepare(SelectChanges(kPreviewTable) + " ORDER BY ID");
-        return ReadChanges(s.get(), st);
-      },
-      [&] {
-        st.FRecording = TRecording::None;
-        st.Rollback();
-        st.DropCapture();
-        sqlite3_exec(st.FDb.get(), "DROP TABLE IF EXISTS temp.ZPREVIEW_CHANGE", nullptr, nullptr, nullptr);
-      });
+  TChangeSet changes;
+  changes.FEncoded = std::move(st.FChunk);
+  changes.Counts = st.FChunkCounts;
+  st.FRecording = TRecording::None;
+  TryFinally([&] { st.Rollback(); }, [&] { st.DropCapture(); });
+  return changes;
+}
+
+void TChangeSet::ForEach(const std::function<bool(const TValueChange&)>& visit) const {
+  static const UString kPreview = u"(preview)";
+  TRecordReader reader(FEncoded, kPreview, 0);
+  for (TRecord r; reader.Next(r);)
+    for (int c = 0; c < kCallbookColumnCount; ++c)
+      if (Changed(r.Bits, c) && !visit({r.Row, r.Call.Text(), c, r.Old[c].Text(), r.New[c].Text()})) return;
 }
 
 std::vector<TJournalRun> TCallbookDb::Runs() {
@@ -404,11 +493,11 @@ std::vector<TJournalRun> TCallbookDb::Runs() {
 
 std::vector<TValueChange> TCallbookDb::Changes(std::int64_t run) {
   TStore& st = *FStore;
-  const auto runs = Runs();
-  if (std::none_of(runs.begin(), runs.end(), [&](const TJournalRun& r) { return r.Number == run; }))
-    throw EHostError(E_INVALIDARG, u"The journal holds no run " + Utf8ToUString(std::to_string(run)) + u".");
-  TSqliteStatement s = st.Prepare(SelectChanges(kJournalTable) + RunChangesOf(st, run) + " ORDER BY ID");
-  return ReadChanges(s.get(), st);
+  if (!st.HasJournal())
+    throw EHostError(E_INVALIDARG, u"The journal holds no run " + Utf8ToUString(Decimal(run)) + u".");
+  std::vector<TValueChange> changes;
+  ForEachRecord(st, run, [&](const TRecord& r) { AddChanges(r, changes); });
+  return changes;
 }
 
 namespace {
@@ -417,10 +506,10 @@ namespace {
 // change and after its last.
 struct TRowChange {
   std::int64_t Row = 0;
-  TValue Call;
+  TStoredValue Call;
   struct TColumn {
     int Column;
-    TValue Before, After;
+    TStoredValue Before, After;
   };
   std::vector<TColumn> Columns;
 };
@@ -459,25 +548,19 @@ TUndoOutcome TCallbookDb::Undo(std::optional<std::int64_t> run) {
   std::vector<TRowChange> rows;
   {
     std::unordered_map<std::int64_t, std::size_t> index;
-    TSqliteStatement s = st.Prepare(SelectChanges(kJournalTable) + RunChangesOf(st, *run) + " ORDER BY ID");
-    for (int rc; (rc = sqlite3_step(s.get())) != SQLITE_DONE;) {
-      if (rc != SQLITE_ROW) st.Fail("cannot read the journal");
-      const std::int64_t id = sqlite3_column_int64(s.get(), 0);
-      auto [at, fresh] = index.emplace(id, rows.size());
-      if (fresh) rows.push_back({id, Dup(sqlite3_column_value(s.get(), 1)), {}});
+    ForEachRecord(st, *run, [&](const TRecord& r) {
+      auto [at, fresh] = index.emplace(r.Row, rows.size());
+      if (fresh) rows.push_back({r.Row, r.Call, {}});
       TRowChange& row = rows[at->second];
-      const std::int64_t bits = sqlite3_column_int64(s.get(), 2);
       for (int column = 0; column < kCallbookColumnCount; ++column) {
-        if (!Changed(bits, column)) continue;
-        sqlite3_value* before = sqlite3_column_value(s.get(), 3 + 2 * column);
-        sqlite3_value* after = sqlite3_column_value(s.get(), 4 + 2 * column);
+        if (!Changed(r.Bits, column)) continue;
         auto c = std::find_if(row.Columns.begin(), row.Columns.end(), [&](const auto& x) { return x.Column == column; });
         if (c == row.Columns.end())
-          row.Columns.push_back({column, Dup(before), Dup(after)});
+          row.Columns.push_back({column, r.Old[column], r.New[column]});
         else
-          c->After = Dup(after);
+          c->After = r.New[column];
       }
-    }
+    });
     // In table order, so that rows setting the same columns share one statement.
     for (TRowChange& row : rows)
       std::sort(row.Columns.begin(), row.Columns.end(), [](const auto& a, const auto& b) { return a.Column < b.Column; });
@@ -497,17 +580,17 @@ TUndoOutcome TCallbookDb::Undo(std::optional<std::int64_t> run) {
       if (rc != SQLITE_ROW && rc != SQLITE_DONE) st.Fail("cannot read the callbook");
       std::optional<TUndoConflict> conflict;
       if (rc == SQLITE_DONE) {
-        conflict = TUndoConflict{row.Row, TextOf(row.Call.get()), 0, {}, {}, true};
+        conflict = TUndoConflict{row.Row, row.Call.Text(), 0, {}, {}, true};
       } else {
         // A row that no longer holds the run's callsign is another row now.
         const bool callChanged = std::any_of(row.Columns.begin(), row.Columns.end(),
                                              [](const auto& c) { return c.Column == 0; });
-        if (!callChanged && !SameValue(sqlite3_column_value(read.get(), 0), row.Call.get()))
-          conflict = TUndoConflict{row.Row, TextOf(row.Call.get()), 0, TextOf(row.Call.get()), ColumnText(read.get(), 0)};
+        if (!callChanged && !row.Call.Same(sqlite3_column_value(read.get(), 0)))
+          conflict = TUndoConflict{row.Row, row.Call.Text(), 0, row.Call.Text(), ColumnText(read.get(), 0)};
         for (const auto& c : row.Columns) {
           if (conflict) break;
-          if (!SameValue(sqlite3_column_value(read.get(), c.Column), c.After.get()))
-            conflict = TUndoConflict{row.Row, ColumnText(read.get(), 0), c.Column, TextOf(c.After.get()),
+          if (!c.After.Same(sqlite3_column_value(read.get(), c.Column)))
+            conflict = TUndoConflict{row.Row, ColumnText(read.get(), 0), c.Column, c.After.Text(),
                                      ColumnText(read.get(), c.Column)};
         }
       }
@@ -526,10 +609,13 @@ TUndoOutcome TCallbookDb::Undo(std::optional<std::int64_t> run) {
           sql += (i ? "," : "") + ColumnName(row.Columns[i].Column) + "=?" + std::to_string(i + 1);
         w = st.Prepare(sql + " WHERE rowid=?" + std::to_string(row.Columns.size() + 1));
       }
-      for (std::size_t i = 0; i < row.Columns.size(); ++i) sqlite3_bind_value(w.get(), int(i + 1), row.Columns[i].Before.get());
+      for (std::size_t i = 0; i < row.Columns.size(); ++i) row.Columns[i].Before.Bind(w.get(), int(i + 1));
       sqlite3_bind_int64(w.get(), int(row.Columns.size() + 1), row.Row);
-      st.Step(w.get(), "cannot restore a row");
-      st.FlushRecords();
+      st.StartStatement();
+      const int done = sqlite3_step(w.get());
+      sqlite3_reset(w.get());
+      st.EndStatement(done == SQLITE_DONE);
+      if (done != SQLITE_DONE) st.Fail("cannot restore a row");
       out.ValuesRestored += static_cast<std::int64_t>(row.Columns.size());
       ++out.RowsRestored;
     }

@@ -31,13 +31,18 @@ void THostRun::Finish(bool succeeded) {
       FCounts = db.EndRun(succeeded, Statements(), RowsChanged());
       break;
     case TMode::Preview:
-      FChanges = db.EndPreview();
-      for (const TValueChange& c : FChanges) ++FCounts[c.Column];
+      FChangeSet = db.EndPreview();
+      FCounts = FChangeSet.Counts;
       break;
     case TMode::Plain:
       db.Commit();
       break;
   }
+}
+
+const std::vector<TValueChange>& THostRun::Changes() const {
+  if (!FChanges) FChanges = FChangeSet.All();
+  return *FChanges;
 }
 
 std::string GroupDigits(std::int64_t n) {
@@ -62,14 +67,27 @@ std::vector<std::string> ColumnCountLines(const TColumnCounts& counts) {
   return lines;
 }
 
+namespace {
+void WriteChangeTsv(const TValueChange& c, std::ostream& out) {
+  WriteTsvValue(out, c.Call);
+  out << '\t' << UStringToUtf8(CallbookColumnName(c.Column)) << '\t';
+  WriteTsvValue(out, c.Old);
+  out << '\t';
+  WriteTsvValue(out, c.New);
+  out << '\n';
+}
+constexpr const char* kChangesHeader = "OMCALL\tCOLUMN\tOLD\tNEW\n";
+}  // namespace
+
+void WriteChangesTsv(const TChangeSet& changes, std::ostream& out) {
+  out << kChangesHeader;
+  changes.ForEach([&](const TValueChange& c) {
+    WriteChangeTsv(c, out);
+    return true;
+  });
+}
+
 void WriteChangesTsv(const std::vector<TValueChange>& changes, std::ostream& out) {
-  out << "OMCALL\tCOLUMN\tOLD\tNEW\n";
-  for (const TValueChange& c : changes) {
-    WriteTsvValue(out, c.Call);
-    out << '\t' << UStringToUtf8(CallbookColumnName(c.Column)) << '\t';
-    WriteTsvValue(out, c.Old);
-    out << '\t';
-    WriteTsvValue(out, c.New);
-    out << '\n';
-  }
+  out << kChangesHeader;
+  for (const TValueChange& c : changes) WriteChangeTsv(c, out);
 }

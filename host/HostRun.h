@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,9 @@ class THostRun {
   // After Finish: the values changed per column (all zero for a plain run).
   const TColumnCounts& Counts() const { return FCounts; }
   // After Finish, for a preview: every value the run would change, in order.
-  const std::vector<TValueChange>& Changes() const { return FChanges; }
+  const TChangeSet& ChangeSet() const { return FChangeSet; }
+  // The same, read out once on first use.
+  const std::vector<TValueChange>& Changes() const;
 
  private:
   THostCore& FCore;
@@ -45,7 +48,8 @@ class THostRun {
   std::int64_t FStatements0, FRows0;
   bool FOpen = true;
   TColumnCounts FCounts{};
-  std::vector<TValueChange> FChanges;
+  TChangeSet FChangeSet;
+  mutable std::optional<std::vector<TValueChange>> FChanges;
 };
 
 // The summary's line for each column a run changed or could change, e.g.
@@ -53,5 +57,6 @@ class THostRun {
 std::vector<std::string> ColumnCountLines(const TColumnCounts& counts);
 // n with a comma between groups of three digits.
 std::string GroupDigits(std::int64_t n);
-// A preview's changes as TSV with the header OMCALL, COLUMN, OLD, NEW.
+// Changes as TSV with the header OMCALL, COLUMN, OLD, NEW.
+void WriteChangesTsv(const TChangeSet& changes, std::ostream& out);
 void WriteChangesTsv(const std::vector<TValueChange>& changes, std::ostream& out);

@@ -63,19 +63,21 @@ std::string Shown(const std::optional<UString>& v) {
   return out + "\"";
 }
 
-void PrintPreview(const std::vector<TValueChange>& changes, std::ostream& out) {
-  if (changes.empty()) {
+void PrintPreview(const TChangeSet& changes, std::ostream& out) {
+  const std::int64_t size = changes.Size();
+  if (size == 0) {
     out << "\nThe run would change no value.\n";
     return;
   }
   out << "\nChanges the run would make";
-  if (changes.size() > kPreviewLines) out << " (the first " << kPreviewLines << " of " << GroupDigits(std::int64_t(changes.size())) << ")";
+  if (size > std::int64_t(kPreviewLines)) out << " (the first " << kPreviewLines << " of " << GroupDigits(size) << ")";
   out << ":\n";
-  for (std::size_t i = 0; i < changes.size() && i < kPreviewLines; ++i) {
-    const TValueChange& c = changes[i];
+  std::size_t shown = 0;
+  changes.ForEach([&](const TValueChange& c) {
     out << "  " << (c.Call ? Utf8(*c.Call) : "(no callsign)") << "  " << Utf8(CallbookColumnName(c.Column)) << "  "
         << Shown(c.Old) << " \u2192 " << Shown(c.New) << "\n";
-  }
+    return ++shown < kPreviewLines;
+  });
 }
 
 }  // namespace
@@ -213,10 +215,10 @@ bool RunUpdateJob(THostCore& core, const TUpdateRequest& request, std::ostream& 
     out << "Journal run:      " << run.Number() << "\n";
   out << "Result:           " << (ok ? "the update run succeeded" : "the update run failed") << "\n";
   if (preview) {
-    PrintPreview(run.Changes(), out);
+    PrintPreview(run.ChangeSet(), out);
     if (request.PreviewFile) {
       std::ostringstream text;
-      WriteChangesTsv(run.Changes(), text);
+      WriteChangesTsv(run.ChangeSet(), text);
       try {
         ReplaceFileContents(ExpandFileName(*request.PreviewFile), text.str());
       } catch (const Exception& e) {

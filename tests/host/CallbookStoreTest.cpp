@@ -150,7 +150,7 @@ TEST_F(CallbookStore, PreviewIsTakenBackAndARunCountsItsChangesWithoutAJournal) 
   EXPECT_EQ(Set(db, u"UPDATE CALLBOOK SET OMNAME='Alan',Use_BUREAU=TRUE WHERE OMCALL='Q0A'"), 1);
   EXPECT_EQ(db.Select({UString(u"Q0A"), false})->Text(1), u"Alan");  // the walk sees it
   db.Commit();
-  const std::vector<TValueChange> changes = db.EndPreview();
+  const std::vector<TValueChange> changes = db.EndPreview().All();
   ASSERT_EQ(changes.size(), 2u);
   EXPECT_EQ(changes[0], (TValueChange{1, UString(u"Q0A"), 1, UString(u"Al"), UString(u"Alan")}));
   EXPECT_EQ(changes[1], (TValueChange{1, UString(u"Q0A"), 6, UString(u"0"), UString(u"1")}));

@@ -106,7 +106,8 @@ TEST_F(CommandLine, PreviewThenUpdateThenHistoryAndUndo) {
   ASSERT_EQ(Run("callbook import '" + UStringToUtf8(ExamplesDir()) + "/sample-callbook.tsv'").code, 0);
   const std::string before = Run("callbook export").out;
 
-  TRun preview = Run("update --preview --preview-file '" + dir.File("changes.tsv") + "'");
+  const std::string local = " --local '" + UStringToUtf8(SamplePackageCopy()) + "'";
+  TRun preview = Run("update --preview --preview-file '" + dir.File("changes.tsv") + "'" + local);
   ASSERT_EQ(preview.code, 0) << preview.err;
   EXPECT_NE(preview.out.find("  Name filled or lengthened: "), std::string::npos) << preview.out;
   EXPECT_EQ(preview.err.find("\r"), std::string::npos) << "a progress line was drawn on a file";
@@ -114,7 +115,7 @@ TEST_F(CommandLine, PreviewThenUpdateThenHistoryAndUndo) {
   EXPECT_EQ(ReadFile(dir.File("changes.tsv")).rfind("OMCALL\tCOLUMN\tOLD\tNEW\n", 0), 0u);
   EXPECT_NE(Run("history").out.find("no runs yet"), std::string::npos);
 
-  TRun update = Run("update");
+  TRun update = Run("update" + local);
   ASSERT_EQ(update.code, 0) << update.err;
   EXPECT_NE(update.out.find("Journal run:      1\n"), std::string::npos) << update.out;
   const std::string after = Run("callbook export").out;

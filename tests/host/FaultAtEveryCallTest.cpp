@@ -74,7 +74,7 @@ std::vector<std::string> SampleAfter(const std::vector<UString>& statements, std
 }
 
 // One run on a fresh host holding the sample callbook, with fault planned when given.
-TRunResult RunSample(const std::optional<THostFault>& fault) {
+TRunResult RunSample(const UString& package, const std::optional<THostFault>& fault) {
   TTempDir dir;
   TRunResult r;
   auto host = std::make_unique<THostCore>(dir.U16());
@@ -89,7 +89,9 @@ TRunResult RunSample(const std::optional<THostFault>& fault) {
   EXPECT_EQ(module.Start(host.get()), S_OK);
   const auto before = host->Faults.AllCalls();
   if (fault) host->Faults.FailCall(*fault);
-  r.ok = RunUpdateJob(*host, {}, out, err);
+  TUpdateRequest request;
+  request.Local = package;
+  r.ok = RunUpdateJob(*host, request, out, err);
   for (const auto& [method, n] : host->Faults.AllCalls()) {
     auto it = before.find(method);
     if (int made = n - (it == before.end() ? 0 : it->second)) r.calls[method] = made;
@@ -111,7 +113,8 @@ TRunResult RunSample(const std::optional<THostFault>& fault) {
 }
 
 TEST(FaultAtEveryCall, TheRunEndsWithTheErrorAndLosesNothing) {
-  const TRunResult clean = RunSample(std::nullopt);
+  const UString package = SamplePackageCopy();
+  const TRunResult clean = RunSample(package, std::nullopt);
   ASSERT_TRUE(clean.ok) << clean.out << clean.err;
   ASSERT_GT(clean.statements.size(), 1u) << "the sample run must send statements for this test to mean anything";
   // The callbook after each prefix of the clean run's statements.
@@ -131,7 +134,7 @@ TEST(FaultAtEveryCall, TheRunEndsWithTheErrorAndLosesNothing) {
       fault.Nth = nth;
       fault.Code = E_FAIL;
       fault.Description = U(kInjected + what);
-      const TRunResult r = RunSample(fault);
+      const TRunResult r = RunSample(package, fault);
 
       EXPECT_FALSE(r.ok) << "a failed host call was reported as success\n" << r.out << r.err;
       EXPECT_NE(r.err.find(kInjected + what), std::string::npos) << "the error was not shown\n" << r.out << r.err;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "host/HostCore.h"
+#include "host/HostUpdate.h"
 #include "platform/OleAuto.h"
 
 // A fresh folder under the system's temporary folder, removed with its contents.
@@ -49,6 +50,19 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 inline void WriteFile(const std::filesystem::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary);
   out << text;
+}
+
+// A copy of the bundled sample package for this test program, made once. The module
+// opens a package for itself alone, so test programs that run at the same time must not
+// share one file.
+inline UString SamplePackageCopy() {
+  static const TTempDir dir;
+  static const UString copy = [] {
+    const std::filesystem::path p = dir.Path() / "sample-package.zip";
+    std::filesystem::copy_file(std::filesystem::path(ExamplesDir()) / "sample-package.zip", p);
+    return p.u16string();
+  }();
+  return copy;
 }
 
 // A real host in a temporary data folder, its log kept off the terminal.

@@ -51,6 +51,7 @@ struct Journal : ::testing::Test {
     module = std::make_unique<TModuleLoader>(U(ZORVIK_BIN_DIR "/UpdZorvik.ext"), &host->Menus);
     EXPECT_EQ(module->Start(host.get()), S_OK);
     TUpdateRequest request;
+    request.Local = SamplePackageCopy();
     request.Mode = mode;
     request.PreviewFile = std::move(previewFile);
     std::ostringstream o, e;
@@ -103,7 +104,7 @@ TEST_F(Journal, PreviewKeepsEveryChangeInOrderAndMakesNoJournal) {
   std::int32_t changed = 0;
   ASSERT_EQ(host->Server.ExecSQL(BStr(u"UPDATE CALLBOOK SET OMNAME='X',Use_BUREAU=TRUE WHERE OMCALL='Q0AAA'").Get(), &changed), S_OK);
   ASSERT_EQ(host->Server.ExecSQL(BStr(u"UPDATE CALLBOOK SET OMNAME='Y' WHERE OMCALL='Q0AAA'").Get(), &changed), S_OK);
-  const std::vector<TValueChange> v = Db().EndPreview();
+  const std::vector<TValueChange> v = Db().EndPreview().All();
   ASSERT_EQ(v.size(), 3u);
   EXPECT_EQ(v[0].Call, UString(u"Q0AAA"));
   EXPECT_EQ(v[0].Column, 1);
@@ -187,7 +188,9 @@ TEST_F(Journal, AFailedRunJournalsWhatItChangedAndIsUndoneWhole) {
   module = std::make_unique<TModuleLoader>(U(ZORVIK_BIN_DIR "/UpdZorvik.ext"), &host->Menus);
   ASSERT_EQ(module->Start(host.get()), S_OK);
   std::ostringstream o, e;
-  EXPECT_FALSE(RunUpdateJob(*host, {}, o, e));
+  TUpdateRequest request;
+  request.Local = SamplePackageCopy();
+  EXPECT_FALSE(RunUpdateJob(*host, request, o, e));
   Close();
 
   Open();

@@ -29,6 +29,10 @@ TCallbookDb::~TCallbookDb() = default;
 void TCallbookDb::Commit() { FStore->Commit(); }
 
 TCallbookDb::TStore::TStore(const UString& path) : FPath(path) {
+  // The host keeps no memory statistics; keeping them takes a lock on every allocation.
+  // This must come before SQLite's first use, and later calls change nothing.
+  static const int noStatistics = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  (void)noStatistics;
   sqlite3* raw = nullptr;
   int rc = sqlite3_open_v2(NativePath(FPath).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   FDb.reset(raw);

@@ -7,11 +7,12 @@
 //
 // JOURNAL_RUN holds one row per run, with the first and last JOURNAL_CHANGE id it wrote.
 // JOURNAL_CHANGE holds the chunks: the run, the number of records and the records. A
-// record is the callbook row's rowid (8 bytes), a byte with a bit per changed column (bit
-// 0 is OMCALL, in table order), the row's callsign before the change, and for each
-// changed column its value before and after. A value is a type byte (SQLite's type
-// codes) followed by 8 bytes for a number, or by a 4-byte length and the bytes for text.
-// Numbers are little-endian. Writing a few large rows instead of one row per change keeps
+// record is the callbook row's rowid, a byte with a bit per changed column (bit 0 is
+// OMCALL, in table order), the row's callsign before the change, and for each changed
+// column its value before and after. A value is a type byte (SQLite's type codes)
+// followed by a whole number, 8 bytes of a real number, or a length and the bytes of text.
+// Whole numbers and lengths are written 7 bits a byte, low bits first, the top bit set
+// on every byte but the last (signed numbers zigzagged first); reals are little-endian. Writing a few large rows instead of one row per change keeps
 // the journal's cost low. The tables are made by the first run, so a callbook that was
 // never updated, or only previewed, is never written.
 #include <algorithm>
@@ -145,12 +146,23 @@ void Put(std::string& out, T v) {
   out.append(bytes, sizeof v);
 }
 
+void PutVarint(std::string& out, std::uint64_t n) {
+  while (n >= 0x80) {
+    out += static_cast<char>((n & 0x7F) | 0x80);
+    n >>= 7;
+  }
+  out += static_cast<char>(n);
+}
+
+std::uint64_t Zigzag(std::int64_t n) { return (static_cast<std::uint64_t>(n) << 1) ^ static_cast<std::uint64_t>(n >> 63); }
+std::int64_t Unzigzag(std::uint64_t n) { return static_cast<std::int64_t>(n >> 1) ^ -static_cast<std::int64_t>(n & 1); }
+
 void PutValue(std::string& out, sqlite3_value* v) {
   const int type = sqlite3_value_type(v);
   out += static_cast<char>(type);
   switch (type) {
     case SQLITE_INTEGER:
-      Put(out, sqlite3_value_int64(v));
+      PutVarint(out, Zigzag(sqlite3_value_int64(v)));
       break;
     case SQLITE_FLOAT:
       Put(out, sqlite3_value_double(v));
@@ -159,7 +171,7 @@ void PutValue(std::string& out, sqlite3_value* v) {
     case SQLITE_BLOB: {
       const void* p = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_value_text(v)) : sqlite3_value_blob(v);
       const auto n = static_cast<std::uint32_t>(sqlite3_value_bytes(v));
-      Put(out, n);
+      PutVarint(out, n);
       if (n) out.append(static_cast<const char*>(p), n);
       break;
     }
@@ -174,7 +186,7 @@ class TRecordReader {
   TRecordReader(std::string_view data, const UString& path, std::int64_t run) : FData(data), FPath(path), FRun(run) {}
   bool Next(TRecord& r) {
     if (FData.empty()) return false;
-    r.Row = Get<std::int64_t>();
+    r.Row = Unzigzag(Varint());
     r.Bits = static_cast<unsigned char>(Take(1)[0]);
     if (r.Bits == 0 || r.Bits >> kCallbookColumnCount) Damaged();
     Value(r.Call);
@@ -200,6 +212,15 @@ class TRecordReader {
     FData.remove_prefix(n);
     return part;
   }
+  std::uint64_t Varint() {
+    std::uint64_t n = 0;
+    for (int shift = 0; shift < 64; shift += 7) {
+      const auto byte = static_cast<unsigned char>(Take(1)[0]);
+      n |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+      if (!(byte & 0x80)) return n;
+    }
+    Damaged();
+  }
   template <class T>
   T Get() {
     char bytes[sizeof(T)];
@@ -215,14 +236,14 @@ class TRecordReader {
       case SQLITE_NULL:
         break;
       case SQLITE_INTEGER:
-        v.Int = Get<std::int64_t>();
+        v.Int = Unzigzag(Varint());
         break;
       case SQLITE_FLOAT:
         v.Real = Get<double>();
         break;
       case SQLITE_TEXT:
       case SQLITE_BLOB:
-        v.Bytes.assign(Take(Get<std::uint32_t>()));
+        v.Bytes.assign(Take(Varint()));
         break;
       default:
         Damaged();
@@ -271,7 +292,7 @@ void BeforeChange(void* context, sqlite3* db, int op, const char* schema, const 
   try {
     sqlite3_value* call = nullptr;
     if (sqlite3_preupdate_old(db, 0, &call) != SQLITE_OK) throw std::bad_alloc();
-    Put(out, static_cast<std::int64_t>(row));
+    PutVarint(out, Zigzag(row));
     const std::size_t bitsAt = out.size();
     out += '\0';
     PutValue(out, call);

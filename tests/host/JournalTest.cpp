@@ -1,6 +1,7 @@
 // The host's journal, preview and undo, through real runs of the module on the sample
 // callbook and package.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -201,6 +202,37 @@ TEST_F(Journal, AFailedRunJournalsWhatItChangedAndIsUndoneWhole) {
   ASSERT_NE(Table(), before);
   EXPECT_TRUE(Db().Undo().Conflicts.empty());
   EXPECT_EQ(Table(), before);
+}
+
+TEST_F(Journal, ADamagedJournalIsRefusedAndTheCallbookLeftAlone) {
+  ASSERT_TRUE(Update(THostRun::TMode::Journal)) << out << err;
+  Close();
+  // Cut the run's records short, and in a second copy make a length run past the end.
+  const std::string after = [&] {
+    Open();
+    std::string t = Table();
+    Close();
+    return t;
+  }();
+  for (const char* damage : {"substr(DATA, 1, length(DATA) - 3)", "X'0100000000000000017F' || DATA"}) {
+    SCOPED_TRACE(damage);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir.Path() / "callbook.db").string().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, (std::string("UPDATE JOURNAL_CHANGE SET DATA=") + damage).c_str(), nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    Open();
+    try {
+      Db().Undo();
+      ADD_FAILURE() << "a damaged journal was used";
+    } catch (const EHostError& e) {
+      EXPECT_NE(UStringToUtf8(e.Message).find("the journal of run 1 is damaged"), std::string::npos)
+          << UStringToUtf8(e.Message);
+    }
+    EXPECT_THROW(Db().Changes(1), EHostError);
+    EXPECT_EQ(Table(), after);
+    Close();
+  }
 }
 
 TEST(HostProgressLine, DrawsAtMostTenTimesASecondAndClearsItself) {

@@ -166,6 +166,9 @@ class TCallbookDb {
   // no journal).
   std::int64_t BeginRun(UStringView kind, UStringView source, UStringView fields,
                         std::optional<std::int64_t> undoes = std::nullopt);
+  // Records what the open run read its package from and which fields it could change,
+  // once they are known.
+  void SetRunChoices(UStringView source, UStringView fields);
   // Closes the open run with its result and figures, commits, and returns the values it
   // changed per column.
   TColumnCounts EndRun(bool succeeded, std::int64_t statements, std::int64_t rowsChanged);

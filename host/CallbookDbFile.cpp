@@ -154,6 +154,8 @@ std::int64_t TCallbookDb::BeginRun(UStringView, UStringView, UStringView, std::o
   return 0;
 }
 
+void TCallbookDb::SetRunChoices(UStringView, UStringView) {}
+
 TColumnCounts TCallbookDb::EndRun(bool, std::int64_t, std::int64_t) {
   TStore& st = *FStore;
   if (!st.Capturing || st.PreviewFrom) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no run is open.");

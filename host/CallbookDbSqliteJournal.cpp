@@ -424,6 +424,17 @@ std::int64_t TCallbookDb::BeginRun(UStringView kind, UStringView source, UString
   return st.FRun;
 }
 
+void TCallbookDb::SetRunChoices(UStringView source, UStringView fields) {
+  TStore& st = *FStore;
+  if (st.FRecording != TRecording::Journal) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no run is open.");
+  st.Begin();
+  TSqliteStatement set = st.Prepare("UPDATE JOURNAL_RUN SET SOURCE=?2,FIELDS=?3 WHERE RUN=?1");
+  sqlite3_bind_int64(set.get(), 1, st.FRun);
+  BindText(set.get(), 2, source);
+  BindText(set.get(), 3, fields);
+  st.Step(set.get(), "cannot record the run's choices");
+}
+
 TColumnCounts TCallbookDb::EndRun(bool succeeded, std::int64_t statements, std::int64_t rowsChanged) {
   TStore& st = *FStore;
   if (st.FRecording != TRecording::Journal) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no run is open.");

@@ -180,8 +180,11 @@ void THostGuiWindow::RunItem(THostMenuItem& item, THostRun::TMode mode) {
   const TCallError click = item.Click();
   const bool succeeded = Succeeded(click.Code) && core_.Kernel.Value(u"REFRESH") == u"YES";
   core_.Kernel.ClearValue(u"REFRESH");
+  // The dialog keeps the person's choices in the settings file once a run succeeded.
+  const auto choices = succeeded ? DialogChoices(core_.Kernel.IniPath()) : std::nullopt;
   std::optional<UString> finishError;
   try {
+    if (choices) run->SetChoices(choices->first, choices->second);
     run->Finish(succeeded);
   } catch (const Exception& e) {
     finishError = e.Message;
@@ -199,10 +202,7 @@ void THostGuiWindow::RunItem(THostMenuItem& item, THostRun::TMode mode) {
           Count(run->RowsChanged(), u"row", u"rows") + (preview ? u" would change" : u" changed");
   if (!finishError) line += u"; " + Joined(ColumnCountLines(run->Counts()));
   line += succeeded ? u"; succeeded" : u"; failed";
-  if (succeeded) {
-    if (auto choices = DialogChoices(core_.Kernel.IniPath()))
-      line += u"; source " + choices->first + u", fields " + choices->second;
-  }
+  if (choices) line += u"; source " + choices->first + u", fields " + choices->second;
   core_.Kernel.Log(line);
   if (finishError)
     core_.Kernel.Log(UString(preview ? u"The preview could not be rolled back: " : u"The run could not be recorded: ") +

@@ -22,6 +22,10 @@ THostRun::~THostRun() {
 std::int64_t THostRun::Statements() const { return FCore.Server.StatementsRun() - FStatements0; }
 std::int64_t THostRun::RowsChanged() const { return FCore.Server.RowsChanged() - FRows0; }
 
+void THostRun::SetChoices(UStringView source, UStringView fields) {
+  if (FOpen && FMode == TMode::Journal) FCore.Server.Db().SetRunChoices(source, fields);
+}
+
 void THostRun::Finish(bool succeeded) {
   if (!FOpen) return;
   FOpen = false;

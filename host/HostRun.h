@@ -25,6 +25,9 @@ class THostRun {
   THostRun(const THostRun&) = delete;
   THostRun& operator=(const THostRun&) = delete;
 
+  // Records the run's source and fields once they are known (a person picks them in the
+  // dialog after the run opened).
+  void SetChoices(UStringView source, UStringView fields);
   // Ends the run: records its result, or rolls the preview back. Call once.
   void Finish(bool succeeded);
 

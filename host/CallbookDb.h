@@ -36,12 +36,21 @@ struct TValueChange {
 // The number of changed values per column, in table order.
 using TColumnCounts = std::array<std::int64_t, kCallbookColumnCount>;
 
+// Whether a change filled or lengthened its column, as the plug-in's merge means to: the
+// new text is longer, leading and trailing characters up to U+0020 aside and counted in
+// UTF-16 units, than the old (NULL counts as empty); a QSL manager set, whatever its
+// length; or the bureau flag set. A
+// callsign that several rows share can receive a value meant for another of them.
+bool FillsOrLengthens(int column, const std::optional<UString>& before, const std::optional<UString>& after);
+// The same for text in UTF-8; a flag is "1" when set.
+std::size_t TrimmedUtf16Length(std::string_view utf8);
+
 // The values a preview changed, in the order they changed, kept compactly and read on
 // demand: a run can change a million values.
 class TChangeSet {
  public:
-  // The values changed per column.
-  TColumnCounts Counts{};
+  // The values changed per column, and of them those that did not fill or lengthen it.
+  TColumnCounts Counts{}, Otherwise{};
   std::int64_t Size() const {
     std::int64_t n = 0;
     for (std::int64_t c : Counts) n += c;
@@ -171,7 +180,8 @@ class TCallbookDb {
   void SetRunChoices(UStringView source, UStringView fields);
   // Closes the open run with its result and figures, commits, and returns the values it
   // changed per column.
-  TColumnCounts EndRun(bool succeeded, std::int64_t statements, std::int64_t rowsChanged);
+  TColumnCounts EndRun(bool succeeded, std::int64_t statements, std::int64_t rowsChanged,
+                       TColumnCounts* otherwise = nullptr);
   // Commits what is pending; the statements that follow are applied, so that walks see
   // them, inside one transaction that EndPreview rolls back.
   void BeginPreview();

@@ -156,12 +156,16 @@ std::int64_t TCallbookDb::BeginRun(UStringView, UStringView, UStringView, std::o
 
 void TCallbookDb::SetRunChoices(UStringView, UStringView) {}
 
-TColumnCounts TCallbookDb::EndRun(bool, std::int64_t, std::int64_t) {
+TColumnCounts TCallbookDb::EndRun(bool, std::int64_t, std::int64_t, TColumnCounts* otherwise) {
   TStore& st = *FStore;
   if (!st.Capturing || st.PreviewFrom) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no run is open.");
   st.Capturing = false;
   TColumnCounts counts{};
-  for (const TValueChange& c : st.Captured) ++counts[c.Column];
+  if (otherwise) *otherwise = {};
+  for (const TValueChange& c : st.Captured) {
+    ++counts[c.Column];
+    if (otherwise && !FillsOrLengthens(c.Column, c.Old, c.New)) ++(*otherwise)[c.Column];
+  }
   st.Captured.clear();
   Commit();
   return counts;
@@ -191,7 +195,10 @@ TChangeSet TCallbookDb::EndPreview() {
   st.Capturing = false;
   TChangeSet changes;
   changes.FList = std::exchange(st.Captured, {});
-  for (const TValueChange& c : changes.FList) ++changes.Counts[c.Column];
+  for (const TValueChange& c : changes.FList) {
+    ++changes.Counts[c.Column];
+    if (!FillsOrLengthens(c.Column, c.Old, c.New)) ++changes.Otherwise[c.Column];
+  }
   return changes;
 }
 

@@ -110,7 +110,7 @@ void TCallbookDb::TStore::Commit() {
   if (FRecording == TRecording::Journal) WriteChunk();
   Step(FCommit.get(), "cannot commit");
   FInTransaction = false;
-  for (int c = 0; c < kCallbookColumnCount; ++c) FCommittedCounts[c] += FWrittenCounts[c];
+  for (std::size_t c = 0; c < FWrittenCounts.size(); ++c) FCommittedCounts[c] += FWrittenCounts[c];
   FWrittenCounts = {};
 }
 

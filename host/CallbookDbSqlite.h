@@ -71,7 +71,9 @@ struct TCallbookDb::TStore {
   bool FCaptureFailed = false;
   // Changed values per column: of the running statement, of the chunk, written in the
   // open transaction, and committed.
-  TColumnCounts FStatementCounts{}, FChunkCounts{}, FWrittenCounts{}, FCommittedCounts{};
+  // The second half counts the values that did not fill or lengthen their column.
+  using TTally = std::array<std::int64_t, 2 * kCallbookColumnCount>;
+  TTally FStatementCounts{}, FChunkCounts{}, FWrittenCounts{}, FCommittedCounts{};
   TSqliteStatement FBegin, FCommit;
   bool FInTransaction = false;
   std::chrono::steady_clock::time_point FTransactionStart;

@@ -280,6 +280,20 @@ void AddChanges(const TRecord& r, std::vector<TValueChange>& changes) {
     if (Changed(r.Bits, c)) changes.push_back({r.Row, r.Call.Text(), c, r.Old[c].Text(), r.New[c].Text()});
 }
 
+// FillsOrLengthens for stored values.
+bool Fills(int column, sqlite3_value* before, sqlite3_value* after) {
+  if (column == static_cast<int>(TCallbookColumn::OMCALL)) return false;
+  if (IsBooleanColumn(column)) return sqlite3_value_type(after) == SQLITE_INTEGER && sqlite3_value_int64(after) == 1;
+  if (column == static_cast<int>(TCallbookColumn::QSLMANAGER)) return true;
+  if (sqlite3_value_type(after) != SQLITE_TEXT) return false;
+  const auto length = [](sqlite3_value* v) {
+    if (sqlite3_value_type(v) != SQLITE_TEXT) return std::size_t{0};
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return TrimmedUtf16Length(std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(v))));
+  };
+  return length(after) > length(before);
+}
+
 // SQLite's report of a row about to change. Only updates of main.CALLBOOK count; a row
 // whose values all stay is not recorded. Nothing may raise through SQLite, so a failure
 // only marks the capture as failed.
@@ -306,6 +320,7 @@ void BeforeChange(void* context, sqlite3* db, int op, const char* schema, const 
       PutValue(out, before);
       PutValue(out, after);
       ++st.FStatementCounts[c];
+      if (!Fills(c, before, after)) ++st.FStatementCounts[kCallbookColumnCount + c];
     }
     if (!bits) {
       out.resize(start);
@@ -357,7 +372,7 @@ void TCallbookDb::TStore::EndStatement(bool ok) {
                                         u"taken back.");
   }
   FChunkRecords += FStatementRecords;
-  for (int c = 0; c < kCallbookColumnCount; ++c) FChunkCounts[c] += FStatementCounts[c];
+  for (std::size_t c = 0; c < FChunkCounts.size(); ++c) FChunkCounts[c] += FStatementCounts[c];
   if (FRecording == TRecording::Journal && FChunk.size() >= kChunkBytes) WriteChunk();
 }
 
@@ -376,7 +391,7 @@ void TCallbookDb::TStore::WriteChunk() {
   }
   FChunk.clear();
   FChunkRecords = 0;
-  for (int c = 0; c < kCallbookColumnCount; ++c) FWrittenCounts[c] += FChunkCounts[c];
+  for (std::size_t c = 0; c < FWrittenCounts.size(); ++c) FWrittenCounts[c] += FChunkCounts[c];
   FChunkCounts = {};
 }
 
@@ -435,7 +450,8 @@ void TCallbookDb::SetRunChoices(UStringView source, UStringView fields) {
   st.Step(set.get(), "cannot record the run's choices");
 }
 
-TColumnCounts TCallbookDb::EndRun(bool succeeded, std::int64_t statements, std::int64_t rowsChanged) {
+TColumnCounts TCallbookDb::EndRun(bool succeeded, std::int64_t statements, std::int64_t rowsChanged,
+                                  TColumnCounts* otherwise) {
   TStore& st = *FStore;
   if (st.FRecording != TRecording::Journal) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no run is open.");
   TColumnCounts counts{};
@@ -444,7 +460,11 @@ TColumnCounts TCallbookDb::EndRun(bool succeeded, std::int64_t statements, std::
         // The run's records go in first, so that the figures below count all of them.
         st.Begin();
         st.WriteChunk();
-        for (int c = 0; c < kCallbookColumnCount; ++c) counts[c] = st.FCommittedCounts[c] + st.FWrittenCounts[c];
+        for (int c = 0; c < kCallbookColumnCount; ++c) {
+          counts[c] = st.FCommittedCounts[c] + st.FWrittenCounts[c];
+          if (otherwise)
+            (*otherwise)[c] = st.FCommittedCounts[kCallbookColumnCount + c] + st.FWrittenCounts[kCallbookColumnCount + c];
+        }
         std::int64_t values = 0;
         for (std::int64_t n : counts) values += n;
         TSqliteStatement end = st.Prepare(
@@ -484,7 +504,10 @@ TChangeSet TCallbookDb::EndPreview() {
   if (st.FRecording != TRecording::Preview) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no preview is open.");
   TChangeSet changes;
   changes.FEncoded = std::move(st.FChunk);
-  changes.Counts = st.FChunkCounts;
+  for (int c = 0; c < kCallbookColumnCount; ++c) {
+    changes.Counts[c] = st.FChunkCounts[c];
+    changes.Otherwise[c] = st.FChunkCounts[kCallbookColumnCount + c];
+  }
   st.FRecording = TRecording::None;
   TryFinally([&] { st.Rollback(); }, [&] { st.DropCapture(); });
   return changes;

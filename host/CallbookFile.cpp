@@ -194,6 +194,27 @@ static void WriteEscaped(std::ostream& out, UStringView text) {
   }
 }
 
+std::size_t TrimmedUtf16Length(std::string_view s) {
+  std::size_t from = 0, to = s.size();
+  while (from < to && static_cast<unsigned char>(s[from]) <= 0x20) ++from;
+  while (to > from && static_cast<unsigned char>(s[to - 1]) <= 0x20) --to;
+  std::size_t units = 0;
+  for (std::size_t i = from; i < to; ++i) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    if ((b & 0xC0) != 0x80) units += b >= 0xF0 ? 2 : 1;  // four bytes: a surrogate pair
+  }
+  return units;
+}
+
+bool FillsOrLengthens(int column, const std::optional<UString>& before, const std::optional<UString>& after) {
+  if (column == static_cast<int>(TCallbookColumn::OMCALL)) return false;
+  if (IsBooleanColumn(column)) return after == UString(u"1");
+  // The QSL route is taken whatever its length.
+  if (column == static_cast<int>(TCallbookColumn::QSLMANAGER)) return true;
+  const std::size_t old = before ? TrimmedUtf16Length(UStringToUtf8(*before)) : 0;
+  return after && TrimmedUtf16Length(UStringToUtf8(*after)) > old;
+}
+
 void WriteTsvValue(std::ostream& out, const std::optional<UString>& value) {
   if (value)
     WriteEscaped(out, *value);

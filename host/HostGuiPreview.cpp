@@ -12,7 +12,7 @@
 #include "host/HostRun.h"
 
 THostGuiPreview::THostGuiPreview(std::vector<TValueChange> changes, const TColumnCounts& counts,
-                                 const QString& heading, QWidget* parent)
+                                 const QString& heading, QWidget* parent, const TColumnCounts& otherwise)
     : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Preview of an update - zorvik-host"));
   setAttribute(Qt::WA_DeleteOnClose);
@@ -26,7 +26,7 @@ THostGuiPreview::THostGuiPreview(std::vector<TValueChange> changes, const TColum
   title->setWordWrap(true);
   QStringList parts;
   // Spaces inside a count do not break, so that a long line wraps between counts.
-  for (const std::string& line : ColumnCountLines(counts))
+  for (const std::string& line : ColumnCountLines(counts, otherwise))
     parts << QString::fromStdString(line).replace(QLatin1Char(' '), QChar(0x00A0));
   counts_ = new QLabel(parts.join(QStringLiteral("  \u00B7  ")) + QStringLiteral("  \u2014  ") +
                        QString::fromStdString(GroupDigits(total)) +

@@ -18,9 +18,10 @@ class THostGuiChangesProxy;
 // The rows show in the order the run changed them until a header is clicked.
 class THostGuiPreview : public QWidget {
  public:
-  // heading says which run this was and what it did, e.g. its statements and result.
+  // heading says which run this was and what it did, e.g. its statements and result;
+  // otherwise counts the values that did not fill or lengthen their column.
   THostGuiPreview(std::vector<TValueChange> changes, const TColumnCounts& counts, const QString& heading,
-                  QWidget* parent = nullptr);
+                  QWidget* parent = nullptr, const TColumnCounts& otherwise = {});
 
   THostGuiChangesModel* Model() const { return model_; }
   THostGuiChangesProxy* Proxy() const { return proxy_; }

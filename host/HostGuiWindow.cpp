@@ -200,7 +200,7 @@ void THostGuiWindow::RunItem(THostMenuItem& item, THostRun::TMode mode) {
     line = u"Update run " + U(std::to_string(run->Number())) + u" (journal): ";
   line += Count(run->Statements(), u"statement", u"statements") + u", " +
           Count(run->RowsChanged(), u"row", u"rows") + (preview ? u" would change" : u" changed");
-  if (!finishError) line += u"; " + Joined(ColumnCountLines(run->Counts()));
+  if (!finishError) line += u"; " + Joined(ColumnCountLines(run->Counts(), run->Otherwise()));
   line += succeeded ? u"; succeeded" : u"; failed";
   if (choices) line += u"; source " + choices->first + u", fields " + choices->second;
   core_.Kernel.Log(line);
@@ -227,7 +227,7 @@ void THostGuiWindow::RunItem(THostMenuItem& item, THostRun::TMode mode) {
                           .arg(succeeded ? QStringLiteral("succeeded") : QStringLiteral("failed"),
                                QString::fromStdString(GroupDigits(run->Statements())),
                                QString::fromStdString(GroupDigits(run->RowsChanged())));
-    preview_ = new THostGuiPreview(run->Changes(), run->Counts(), heading, this);
+    preview_ = new THostGuiPreview(run->Changes(), run->Counts(), heading, this, run->Otherwise());
     preview_->show();
   }
 }

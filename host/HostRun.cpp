@@ -32,11 +32,12 @@ void THostRun::Finish(bool succeeded) {
   TCallbookDb& db = FCore.Server.Db();
   switch (FMode) {
     case TMode::Journal:
-      FCounts = db.EndRun(succeeded, Statements(), RowsChanged());
+      FCounts = db.EndRun(succeeded, Statements(), RowsChanged(), &FOtherwise);
       break;
     case TMode::Preview:
       FChangeSet = db.EndPreview();
       FCounts = FChangeSet.Counts;
+      FOtherwise = FChangeSet.Otherwise;
       break;
     case TMode::Plain:
       db.Commit();
@@ -58,15 +59,21 @@ std::string GroupDigits(std::int64_t n) {
   return n < 0 ? "-" + out : out;
 }
 
-std::vector<std::string> ColumnCountLines(const TColumnCounts& counts) {
+std::vector<std::string> ColumnCountLines(const TColumnCounts& counts, const TColumnCounts& otherwise) {
   static const char* const kLabels[kCallbookColumnCount] = {
       "Callsign changed",          "Name filled or lengthened",  "QTH filled or lengthened",
       "Grid filled or lengthened", "State filled or lengthened", "QSL manager set",
       "Bureau flag set"};
+  static const char* const kOtherLabels[kCallbookColumnCount] = {
+      "", "Name replaced by one as long or shorter", "QTH replaced by one as long or shorter",
+      "Grid replaced by one as long or shorter", "State replaced by one as long or shorter",
+      "", "Bureau flag cleared"};
   std::vector<std::string> lines;
   for (int c = 0; c < kCallbookColumnCount; ++c) {
     const bool always = c >= 1 && c <= 5;
-    if (always || counts[c] != 0) lines.push_back(std::string(kLabels[c]) + ": " + GroupDigits(counts[c]));
+    const std::int64_t other = c == 0 ? 0 : otherwise[c];
+    if (always || counts[c] != other) lines.push_back(std::string(kLabels[c]) + ": " + GroupDigits(counts[c] - other));
+    if (other != 0) lines.push_back(std::string(kOtherLabels[c]) + ": " + GroupDigits(other));
   }
   return lines;
 }

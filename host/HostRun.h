@@ -39,6 +39,8 @@ class THostRun {
   std::int64_t RowsChanged() const;
   // After Finish: the values changed per column (all zero for a plain run).
   const TColumnCounts& Counts() const { return FCounts; }
+  // Of those, the values that did not fill or lengthen their column.
+  const TColumnCounts& Otherwise() const { return FOtherwise; }
   // After Finish, for a preview: every value the run would change, in order.
   const TChangeSet& ChangeSet() const { return FChangeSet; }
   // The same, read out once on first use.
@@ -50,14 +52,16 @@ class THostRun {
   std::int64_t FNumber = 0;
   std::int64_t FStatements0, FRows0;
   bool FOpen = true;
-  TColumnCounts FCounts{};
+  TColumnCounts FCounts{}, FOtherwise{};
   TChangeSet FChangeSet;
   mutable std::optional<std::vector<TValueChange>> FChanges;
 };
 
 // The summary's line for each column a run changed or could change, e.g.
-// "Name filled or lengthened: 1,204"; Use_BUREAU and OMCALL only when they changed.
-std::vector<std::string> ColumnCountLines(const TColumnCounts& counts);
+// "Name filled or lengthened: 1,204"; Use_BUREAU and OMCALL only when they changed. Values
+// that did not fill or lengthen their column (otherwise) get a line of their own, e.g.
+// "Grid replaced by one as long or shorter: 1".
+std::vector<std::string> ColumnCountLines(const TColumnCounts& counts, const TColumnCounts& otherwise = {});
 // n with a comma between groups of three digits.
 std::string GroupDigits(std::int64_t n);
 // Changes as TSV with the header OMCALL, COLUMN, OLD, NEW.

@@ -207,7 +207,7 @@ bool RunUpdateJob(THostCore& core, const TUpdateRequest& request, std::ostream& 
       << "Statements sent:  " << GroupDigits(run.Statements()) << "\n"
       << "Rows changed:     " << GroupDigits(run.RowsChanged()) << "\n";
   if (request.Mode != THostRun::TMode::Plain)
-    for (const std::string& line : ColumnCountLines(run.Counts())) out << "  " << line << "\n";
+    for (const std::string& line : ColumnCountLines(run.Counts(), run.Otherwise())) out << "  " << line << "\n";
   out << "Elapsed time:     " << elapsed << "\n";
   if (preview)
     out << "Preview:          rolled back; the callbook is unchanged\n";

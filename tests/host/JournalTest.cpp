@@ -235,6 +235,27 @@ TEST_F(Journal, ADamagedJournalIsRefusedAndTheCallbookLeftAlone) {
   }
 }
 
+TEST(ColumnCounts, ValuesThatDidNotFillOrLengthenAreCountedApart) {
+  // Lengths count UTF-16 units of the text without blanks and control characters around it.
+  EXPECT_EQ(TrimmedUtf16Length(" \t A\xC3\xA9\xF0\x9F\x93\xA1 \r\n"), 4u);
+  const std::optional<UString> none;
+  struct TCase {
+    int Column;
+    std::optional<UString> Before, After;
+    bool Fills;
+  } cases[] = {{1, none, UString(u"Al"), true},          {1, UString(u"Al"), UString(u" Alan "), true},
+               {3, UString(u"AA00AA"), UString(u"AA00"), false}, {3, UString(u"AA00"), UString(u"BB11"), false},
+               {5, UString(u"Q0LONGER"), UString(u"Q0X"), true}, {6, UString(u"0"), UString(u"1"), true},
+               {6, UString(u"1"), UString(u"0"), false},         {0, UString(u"Q0A"), UString(u"Q0AB"), false}};
+  for (const TCase& c : cases)
+    EXPECT_EQ(FillsOrLengthens(c.Column, c.Before, c.After), c.Fills) << c.Column << " " << UStringToUtf8(c.After.value_or(u""));
+  TColumnCounts counts{0, 4, 0, 7, 0, 1, 2}, otherwise{0, 0, 0, 1, 0, 0, 0};
+  EXPECT_EQ(ColumnCountLines(counts, otherwise),
+            (std::vector<std::string>{"Name filled or lengthened: 4", "QTH filled or lengthened: 0",
+                                      "Grid filled or lengthened: 6", "Grid replaced by one as long or shorter: 1",
+                                      "State filled or lengthened: 0", "QSL manager set: 1", "Bureau flag set: 2"}));
+}
+
 TEST(HostProgressLine, DrawsAtMostTenTimesASecondAndClearsItself) {
   using namespace std::chrono;
   steady_clock::time_point now{};

@@ -28,7 +28,6 @@ void PumpEvents() {
 }
 
 std::size_t PendingCount() { return g_queue.size(); }
-void ClearPending() { g_queue.clear(); }
 
 void SetMessageBoxSink(MessageBoxSink sink) { g_messageBox = std::move(sink); }
 
@@ -76,6 +75,11 @@ void PostAction(Action action, bool idleOnly, std::function<void(const Action&)>
 
 void SetChooserHook(ChooserHook hook) { g_chooser = std::move(hook); }
 void QueueChooserAnswer(std::optional<UString> path) { g_chooserAnswers.push_back(std::move(path)); }
+
+void ClearPending() {
+  g_queue.clear();
+  g_chooserAnswers.clear();
+}
 std::optional<UString> RunFileChooser(const ChooserRequest& request) {
   if (g_chooser) return g_chooser(request);
   if (g_chooserAnswers.empty()) return std::nullopt;

@@ -31,6 +31,8 @@ ZORVIK_EXPORT std::optional<Message> Take(bool insideModalWait);
 // Lets a view toolkit handle its pending events.
 ZORVIK_EXPORT void PumpEvents();
 ZORVIK_EXPORT std::size_t PendingCount();
+// Drops the queued messages and the file chooser answers no chooser took, so that what
+// one job left cannot reach the next one's dialog.
 ZORVIK_EXPORT void ClearPending();
 
 // A message box. The default sink writes to standard error; a host with a window sets

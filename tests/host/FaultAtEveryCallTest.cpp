@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "host/CallbookFile.h"
+#include "host/HostAutomation.h"
 #include "host/HostTestUtil.h"
 #include "host/HostUpdate.h"
 #include "host/ModuleLoader.h"
@@ -158,6 +159,19 @@ TEST(FaultAtEveryCall, TheRunEndsWithTheErrorAndLosesNothing) {
   }
   EXPECT_GT(positions, 20) << "the sample run makes fewer host calls than expected";
   std::cout << "[          ] failed " << positions << " host calls, one run each\n";
+}
+
+// A run that ends before its file chooser opens must not leave its answer for the next
+// job's chooser, which would then open a file the person never chose.
+TEST(HostAutomation, AnAnswerNoChooserTookIsDroppedWithTheJob) {
+  TTempDir dir;
+  THostCore host(dir.U16());
+  host.Kernel.EchoLog = false;
+  {
+    THostAutomation person(host, nullptr, nullptr);
+    person.AnswerChooser(u"/gone/package.zip");
+  }
+  EXPECT_EQ(ui_runtime::RunFileChooser({}), std::nullopt);
 }
 
 }  // namespace

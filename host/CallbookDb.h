@@ -41,8 +41,11 @@ using TColumnCounts = std::array<std::int64_t, kCallbookColumnCount>;
 // UTF-16 units, than the old (NULL counts as empty); a QSL manager set, whatever its
 // length; or the bureau flag set. A
 // callsign that several rows share can receive a value meant for another of them.
+bool FillsOrLengthens(int column, std::optional<std::string_view> before, std::optional<std::string_view> after);
+// The same for UTF-16 text; nothing stands for NULL, and the flag reads "1" when set.
 bool FillsOrLengthens(int column, const std::optional<UString>& before, const std::optional<UString>& after);
-// The same for text in UTF-8; a flag is "1" when set.
+// The length the rule compares: UTF-16 units of the UTF-8 text without the characters up
+// to U+0020 around it.
 std::size_t TrimmedUtf16Length(std::string_view utf8);
 
 // The values a preview changed, in the order they changed, kept compactly and read on

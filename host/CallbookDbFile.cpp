@@ -22,6 +22,15 @@ constexpr auto kCommitInterval = std::chrono::seconds(5);  // every commit rewri
 // A stored row: each column's text in UTF-8, nothing for NULL; Use_BUREAU is "1" or "0".
 using TStoredRow = std::array<std::optional<std::string>, kCallbookColumnCount>;
 constexpr int kCall = static_cast<int>(TCallbookColumn::OMCALL);
+
+// The values changed per column, and of them those that did not fill or lengthen it.
+void CountChanges(const std::vector<TValueChange>& changes, TColumnCounts& counts, TColumnCounts& otherwise) {
+  counts = otherwise = {};
+  for (const TValueChange& c : changes) {
+    ++counts[c.Column];
+    if (!FillsOrLengthens(c.Column, c.Old, c.New)) ++otherwise[c.Column];
+  }
+}
 }  // namespace
 
 struct TCallbookDb::TStore {
@@ -160,12 +169,9 @@ TColumnCounts TCallbookDb::EndRun(bool, std::int64_t, std::int64_t, TColumnCount
   TStore& st = *FStore;
   if (!st.Capturing || st.PreviewFrom) throw EHostError(E_FAIL, u"Callbook " + FPath + u": no run is open.");
   st.Capturing = false;
-  TColumnCounts counts{};
-  if (otherwise) *otherwise = {};
-  for (const TValueChange& c : st.Captured) {
-    ++counts[c.Column];
-    if (otherwise && !FillsOrLengthens(c.Column, c.Old, c.New)) ++(*otherwise)[c.Column];
-  }
+  TColumnCounts counts, other;
+  CountChanges(st.Captured, counts, other);
+  if (otherwise) *otherwise = other;
   st.Captured.clear();
   Commit();
   return counts;
@@ -195,10 +201,7 @@ TChangeSet TCallbookDb::EndPreview() {
   st.Capturing = false;
   TChangeSet changes;
   changes.FList = std::exchange(st.Captured, {});
-  for (const TValueChange& c : changes.FList) {
-    ++changes.Counts[c.Column];
-    if (!FillsOrLengthens(c.Column, c.Old, c.New)) ++changes.Otherwise[c.Column];
-  }
+  CountChanges(changes.FList, changes.Counts, changes.Otherwise);
   return changes;
 }
 

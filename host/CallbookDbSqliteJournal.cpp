@@ -17,6 +17,7 @@
 // never updated, or only previewed, is never written.
 #include <algorithm>
 #include <bit>
+#include <charconv>
 #include <cstring>
 #include <functional>
 #include <unordered_map>
@@ -280,18 +281,26 @@ void AddChanges(const TRecord& r, std::vector<TValueChange>& changes) {
     if (Changed(r.Bits, c)) changes.push_back({r.Row, r.Call.Text(), c, r.Old[c].Text(), r.New[c].Text()});
 }
 
-// FillsOrLengthens for stored values.
+// A stored value as FillsOrLengthens reads it: text as it is, a whole number in decimal
+// (written to digits), nothing for NULL.
+std::optional<std::string_view> AsText(sqlite3_value* v, std::array<char, 24>& digits) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      return std::nullopt;
+    case SQLITE_INTEGER: {
+      const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), sqlite3_value_int64(v)).ptr;
+      return std::string_view(digits.data(), static_cast<std::size_t>(end - digits.data()));
+    }
+    default: {
+      const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      return std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(v)));
+    }
+  }
+}
+
 bool Fills(int column, sqlite3_value* before, sqlite3_value* after) {
-  if (column == static_cast<int>(TCallbookColumn::OMCALL)) return false;
-  if (IsBooleanColumn(column)) return sqlite3_value_type(after) == SQLITE_INTEGER && sqlite3_value_int64(after) == 1;
-  if (column == static_cast<int>(TCallbookColumn::QSLMANAGER)) return true;
-  if (sqlite3_value_type(after) != SQLITE_TEXT) return false;
-  const auto length = [](sqlite3_value* v) {
-    if (sqlite3_value_type(v) != SQLITE_TEXT) return std::size_t{0};
-    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
-    return TrimmedUtf16Length(std::string_view(p ? p : "", static_cast<std::size_t>(sqlite3_value_bytes(v))));
-  };
-  return length(after) > length(before);
+  std::array<char, 24> b, a;
+  return FillsOrLengthens(column, AsText(before, b), AsText(after, a));
 }
 
 // SQLite's report of a row about to change. Only updates of main.CALLBOOK count; a row

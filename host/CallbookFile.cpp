@@ -206,13 +206,19 @@ std::size_t TrimmedUtf16Length(std::string_view s) {
   return units;
 }
 
-bool FillsOrLengthens(int column, const std::optional<UString>& before, const std::optional<UString>& after) {
+bool FillsOrLengthens(int column, std::optional<std::string_view> before, std::optional<std::string_view> after) {
   if (column == static_cast<int>(TCallbookColumn::OMCALL)) return false;
-  if (IsBooleanColumn(column)) return after == UString(u"1");
+  if (IsBooleanColumn(column)) return after == "1";
   // The QSL route is taken whatever its length.
   if (column == static_cast<int>(TCallbookColumn::QSLMANAGER)) return true;
-  const std::size_t old = before ? TrimmedUtf16Length(UStringToUtf8(*before)) : 0;
-  return after && TrimmedUtf16Length(UStringToUtf8(*after)) > old;
+  return after && TrimmedUtf16Length(*after) > (before ? TrimmedUtf16Length(*before) : 0);
+}
+
+bool FillsOrLengthens(int column, const std::optional<UString>& before, const std::optional<UString>& after) {
+  const std::optional<std::string> b = before ? std::optional(UStringToUtf8(*before)) : std::nullopt;
+  const std::optional<std::string> a = after ? std::optional(UStringToUtf8(*after)) : std::nullopt;
+  return FillsOrLengthens(column, b ? std::optional<std::string_view>(*b) : std::nullopt,
+                          a ? std::optional<std::string_view>(*a) : std::nullopt);
 }
 
 void WriteTsvValue(std::ostream& out, const std::optional<UString>& value) {
